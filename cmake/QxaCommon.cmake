@@ -1,0 +1,53 @@
+# Flags and helpers shared by every target of the project.
+
+# Warnings for the project's own code (third-party code is built without them).
+add_library(qxa_warnings INTERFACE)
+target_compile_options(qxa_warnings INTERFACE -Wall -Wextra $<$<BOOL:${QXA_WERROR}>:-Werror>)
+
+if(NOT WIN32 AND QXA_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(NOT WIN32 AND QXA_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# Header-only libraries (CLI11, nlohmann-json) for both builds. The cross build must not see
+# /usr/include as a whole, so their headers are linked into a directory of their own.
+set(QXA_THIRD_PARTY_INCLUDE ${CMAKE_BINARY_DIR}/third_party/include)
+file(MAKE_DIRECTORY ${QXA_THIRD_PARTY_INCLUDE})
+foreach(dir CLI nlohmann)
+  if(NOT EXISTS ${QXA_THIRD_PARTY_INCLUDE}/${dir} AND EXISTS /usr/include/${dir})
+    file(CREATE_LINK /usr/include/${dir} ${QXA_THIRD_PARTY_INCLUDE}/${dir} SYMBOLIC)
+  endif()
+endforeach()
+add_library(qxa_third_party INTERFACE)
+target_include_directories(qxa_third_party SYSTEM INTERFACE ${QXA_THIRD_PARTY_INCLUDE})
+
+# qxa_add_plugin(<target> OUTPUT_NAME <name> [EXPORT_MAIN] SOURCES ...)
+# A plug-in library that exports QXAPluginMain (and `main` with EXPORT_MAIN) and nothing else:
+# Oriv.dll / Oriv.so. Links the host interface statically.
+function(qxa_add_plugin target)
+  cmake_parse_arguments(ARG "EXPORT_MAIN" "OUTPUT_NAME" "SOURCES;LIBRARIES" ${ARGN})
+  add_library(${target} MODULE ${ARG_SOURCES})
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${ARG_OUTPUT_NAME}
+                        CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  target_link_libraries(${target} PRIVATE qxa_hostinterface qxa_warnings ${ARG_LIBRARIES})
+  if(ARG_EXPORT_MAIN)
+    set(exports_name plugin_exports_main)
+  else()
+    set(exports_name plugin_exports)
+  endif()
+  if(WIN32)
+    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/hostinterface/${exports_name}.def)
+    target_link_options(${target} PRIVATE -Wl,-u,DllMain)
+  else()
+    target_link_options(${target} PRIVATE
+      -Wl,--version-script=${CMAKE_SOURCE_DIR}/hostinterface/${exports_name}.map
+      -Wl,--no-undefined)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
+                 ${CMAKE_SOURCE_DIR}/hostinterface/${exports_name}.map)
+  endif()
+  target_link_options(${target} PRIVATE -Wl,-u,QXAPluginMain)
+endfunction()
