@@ -46,8 +46,13 @@ function(qxa_add_plugin target)
     target_link_options(${target} PRIVATE
       -Wl,--version-script=${CMAKE_SOURCE_DIR}/hostinterface/${exports_name}.map
       -Wl,--no-undefined)
+    if(ARG_EXPORT_MAIN)
+      target_link_options(${target} PRIVATE -Wl,--defsym=main=QXAPluginMain)
+    endif()
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
                  ${CMAKE_SOURCE_DIR}/hostinterface/${exports_name}.map)
   endif()
-  target_link_options(${target} PRIVATE -Wl,-u,QXAPluginMain)
+  # The entry function and the load notification live in the static host-interface library;
+  # nothing in the plug-in refers to them, so the linker is told to keep them.
+  target_link_options(${target} PRIVATE -Wl,-u,QXAPluginMain -Wl,-u,moduleHandle)
 endfunction()

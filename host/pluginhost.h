@@ -66,7 +66,7 @@ public:
     std::string parameterTitle(int32_t index);
     std::string parameterUnit(int32_t index);
     std::string parameterText(int32_t index);
-    std::string programName();                    // of the current program
+    std::string programName();                     // of the current program
     std::string indexedProgramName(int32_t index); // empty when refused
     float parameterValue(int32_t index);
     void setParameter(int32_t index, float value);
@@ -92,7 +92,8 @@ private:
     DescriptorRecord* record_ = nullptr;
     HostTransport transport_;
     TimeInfoRecord timeInfo_{};
-    std::vector<EventHeader*> eventPointers_; // storage for EventDelivery
+    std::vector<MidiEventRecord> midiEvents_; // storage behind the last EventDelivery
     std::vector<unsigned char> eventBlock_;
+    bool started_ = false;
     bool shutDown_ = false;
 };

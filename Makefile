@@ -1,0 +1,37 @@
+# Quick start (Debian 12, as root):
+#   make demo    install what is missing, build both platforms, run the demo
+#   make test    install what is missing, build both platforms, run every test suite
+.PHONY: demo test setup build bench fuzz validate format clean
+
+PRESETS := linux windows
+# CI treats warnings in the project's own code as errors.
+WERROR := $(if $(CI),ON,OFF)
+
+demo: build
+	scripts/demo.sh
+
+test: build
+	scripts/run-tests.sh $(PRESETS)
+
+setup:
+	scripts/setup.sh
+
+build: setup
+	@for preset in $(PRESETS); do \
+		cmake --preset $$preset -DQXA_WERROR=$(WERROR) >/dev/null && \
+		cmake --build --preset $$preset || exit 1; \
+	done
+
+bench: setup
+	cmake --preset linux-release -DQXA_WERROR=$(WERROR) >/dev/null
+	cmake --build --preset linux-release
+	@for script in scripts/bench-*.sh; do [ -x "$$script" ] && "$$script" build/linux-release; done; true
+
+fuzz: setup
+	scripts/fuzz.sh
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,45 @@
+// qxahost: a command-line QXA host. Loads a plug-in the way a host does and does real work
+// with it: inspect it, render MIDI files through instruments, process WAV files through
+// effects.
+#include "commands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+int main(int argc, char** argv) {
+    CLI::App app{"qxahost: load QXA 2.4 plug-ins and work with them", "qxahost"};
+    app.require_subcommand(1);
+    app.set_version_flag("--version", "qxahost 1.0");
+    addInfoCommand(app);
+    addProcessCommand(app);
+    addRenderCommand(app);
+    // CLI11 would only say that a command is required; name the unknown one instead.
+    std::string known;
+    bool isKnown = false;
+    for (const CLI::App* command : app.get_subcommands({})) {
+        known += (known.empty() ? "" : ", ") + command->get_name();
+        isKnown = isKnown || (argc > 1 && command->get_name() == argv[1]);
+    }
+    if (argc > 1 && argv[1][0] != '-' && !isKnown) {
+        std::fprintf(stderr, "qxahost: unknown command '%s' (commands: %s)\n", argv[1],
+                     known.c_str());
+        return 1;
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::RuntimeError& failure) {
+        return failure.get_exit_code();
+    } catch (const CLI::ParseError& failure) {
+        return app.exit(failure);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "qxahost: %s\n", failure.what());
+        return 1;
+    } catch (...) {
+        std::fprintf(stderr, "qxahost: unexpected failure\n");
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,240 @@
+#include "pluginhost.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+constexpr int32_t kHostVendorVersion = 1;
+constexpr size_t kTextBufferBytes = 256;
+
+// The instance whose entry function is running: its record has no hostData yet.
+thread_local PluginInstance* instanceBeingLoaded = nullptr;
+
+void copyText(void* destination, const char* text) {
+    if (destination != nullptr) std::strcpy(static_cast<char*>(destination), text);
+}
+
+bool hostSupports(const char* key) {
+    if (key == nullptr) return false;
+    static const char* const kSupported[] = {"sendQxaEvents", "sendQxaMidiEvent", "sendQxaTimeInfo",
+                                             "startStopProcess"};
+    for (const char* supported : kSupported)
+        if (std::strcmp(key, supported) == 0) return true;
+    return false;
+}
+
+std::string trimmedLower(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    const auto last = text.find_last_not_of(" \t");
+    std::string result = text.substr(first, last - first + 1);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return result;
+}
+
+} // namespace
+
+std::unique_ptr<PluginInstance> PluginInstance::load(const std::string& path, std::string& error) {
+    std::unique_ptr<PluginInstance> instance(new PluginInstance);
+    instance->library_ = PluginLibrary::open(path, error);
+    if (!instance->library_) return nullptr;
+    auto entry = reinterpret_cast<PluginEntryFunction>(instance->library_->symbol("QXAPluginMain"));
+    if (entry == nullptr) {
+        error = "not a QXA plug-in (no QXAPluginMain export): " + path;
+        return nullptr;
+    }
+
+    DescriptorRecord* record = nullptr;
+    instanceBeingLoaded = instance.get();
+    try {
+        record = entry(&PluginInstance::hostCallback);
+    } catch (...) {
+        instanceBeingLoaded = nullptr;
+        error = "the plug-in's entry function threw an exception: " + path;
+        return nullptr;
+    }
+    instanceBeingLoaded = nullptr;
+
+    if (record == nullptr) {
+        error = "the plug-in refused to load (its entry function returned no record): " + path;
+        return nullptr;
+    }
+    if (record->signature != kDescriptorSignature) {
+        // Not ours to shut down: whatever this is, it is not a QXA record.
+        instance->shutDown_ = true;
+        error = "not a QXA plug-in (wrong record signature): " + path;
+        return nullptr;
+    }
+    if (record->dispatchFn == nullptr || record->replaceFn == nullptr || record->programCount < 0 ||
+        record->parameterCount < 0 || record->inputCount < 0 || record->outputCount < 0) {
+        instance->shutDown_ = true;
+        error = "the plug-in's record is incomplete or inconsistent: " + path;
+        return nullptr;
+    }
+    record->hostData = instance.get();
+    instance->record_ = record;
+    instance->dispatch(Initialise);
+    return instance;
+}
+
+PluginInstance::~PluginInstance() {
+    if (record_ != nullptr && !shutDown_) {
+        if (started_) stop();
+        record_->dispatchFn(record_, Shutdown, 0, 0, nullptr, 0.0f);
+    }
+    // The library is unloaded last, after the instance is gone.
+    record_ = nullptr;
+}
+
+intptr_t PluginInstance::dispatch(int32_t opcode, int32_t index, intptr_t value, void* pointer,
+                                  float option) {
+    return record_->dispatchFn(record_, opcode, index, value, pointer, option);
+}
+
+void PluginInstance::start(float sampleRate, int32_t blockSize) {
+    if (started_) stop();
+    transport_.sampleRate = sampleRate;
+    transport_.blockSize = blockSize;
+    dispatch(SampleRateChange, 0, 0, nullptr, sampleRate);
+    dispatch(BlockSizeChange, 0, blockSize);
+    dispatch(PowerChange, 0, 1);
+    dispatch(ProcessingBegin);
+    started_ = true;
+}
+
+void PluginInstance::stop() {
+    if (!started_) return;
+    dispatch(ProcessingEnd);
+    dispatch(PowerChange, 0, 0);
+    started_ = false;
+}
+
+std::string PluginInstance::readText(int32_t opcode, int32_t index) {
+    char buffer[kTextBufferBytes] = {};
+    dispatch(opcode, index, 0, buffer);
+    buffer[kTextBufferBytes - 1] = '\0';
+    return buffer;
+}
+
+std::string PluginInstance::effectName() {
+    return readText(EffectNameQuery);
+}
+std::string PluginInstance::vendorName() {
+    return readText(VendorNameQuery);
+}
+std::string PluginInstance::productName() {
+    return readText(ProductNameQuery);
+}
+std::string PluginInstance::parameterTitle(int32_t index) {
+    return readText(ParameterTitleQuery, index);
+}
+std::string PluginInstance::parameterUnit(int32_t index) {
+    return readText(ParameterUnitQuery, index);
+}
+std::string PluginInstance::parameterText(int32_t index) {
+    return readText(ParameterTextQuery, index);
+}
+std::string PluginInstance::programName() {
+    return readText(ProgramNameQuery);
+}
+
+std::string PluginInstance::indexedProgramName(int32_t index) {
+    char buffer[kTextBufferBytes] = {};
+    if (dispatch(IndexedProgramNameQuery, index, 0, buffer) == 0) return {};
+    buffer[kTextBufferBytes - 1] = '\0';
+    return buffer;
+}
+
+float PluginInstance::parameterValue(int32_t index) {
+    return record_->readParameterFn(record_, index);
+}
+
+void PluginInstance::setParameter(int32_t index, float value) {
+    record_->writeParameterFn(record_, index, value);
+}
+
+void PluginInstance::selectProgram(int32_t program) {
+    dispatch(ProgramSelect, 0, program);
+}
+
+int32_t PluginInstance::findParameter(const std::string& nameOrIndex) {
+    const std::string wanted = trimmedLower(nameOrIndex);
+    if (wanted.empty()) return -1;
+    if (std::all_of(wanted.begin(), wanted.end(),
+                    [](unsigned char c) { return std::isdigit(c); })) {
+        if (wanted.size() > 6) return -1;
+        const int32_t index = std::stoi(wanted);
+        return index < parameterCount() ? index : -1;
+    }
+    for (int32_t i = 0; i < parameterCount(); ++i)
+        if (trimmedLower(parameterTitle(i)) == wanted) return i;
+    return -1;
+}
+
+void PluginInstance::renderReplacing(float** inputs, float** outputs, int32_t frames) {
+    record_->replaceFn(record_, inputs, outputs, frames);
+}
+
+void PluginInstance::sendMidi(const std::vector<MidiEventRecord>& events) {
+    if (events.empty()) return;
+    midiEvents_ = events;
+    eventBlock_.assign(offsetof(EventBlock, events) + sizeof(EventHeader*) * events.size(), 0);
+    auto* block = reinterpret_cast<EventBlock*>(eventBlock_.data());
+    block->count = static_cast<int32_t>(events.size());
+    for (size_t i = 0; i < midiEvents_.size(); ++i)
+        block->events[i] = reinterpret_cast<EventHeader*>(&midiEvents_[i]);
+    dispatch(EventDelivery, 0, 0, block);
+}
+
+intptr_t PluginInstance::hostCallback(DescriptorRecord* effect, int32_t opcode, int32_t /*index*/,
+                                      intptr_t /*value*/, void* pointer, float /*option*/) {
+    PluginInstance* self = nullptr;
+    if (effect != nullptr)
+        self = effect->hostData != nullptr ? static_cast<PluginInstance*>(effect->hostData)
+                                           : instanceBeingLoaded;
+    const HostTransport defaults;
+    const HostTransport& transport = self != nullptr ? self->transport_ : defaults;
+
+    switch (opcode) {
+    case HostVersion:
+        return kInterfaceVersion;
+    case IsPinLinked:
+        return 0; // every pin is connected
+    case RequestEvents:
+    case WantsIdle:
+        return 1;
+    case TransportInfo: {
+        if (self == nullptr) return 0;
+        TimeInfoRecord& info = self->timeInfo_;
+        info = TimeInfoRecord{};
+        info.samplePosition = transport.samplePosition;
+        info.sampleRate = transport.sampleRate;
+        if (transport.tempo > 0.0) {
+            info.tempo = transport.tempo;
+            info.flags = kTimeInfoTempoValid;
+        }
+        return reinterpret_cast<intptr_t>(&info);
+    }
+    case HostSampleRate:
+        return static_cast<intptr_t>(transport.sampleRate);
+    case HostBlockSize:
+        return transport.blockSize;
+    case ReplaceOrAccumulate:
+        return 1; // replacing
+    case HostMaker:
+        copyText(pointer, "Quellmark Sound Laboratories");
+        return 1;
+    case HostName:
+        copyText(pointer, "qxahost");
+        return 1;
+    case HostMakerVersion:
+        return kHostVendorVersion;
+    case HostSupports:
+        return hostSupports(static_cast<const char*>(pointer)) ? 1 : 0;
+    default:
+        return 0;
+    }
+}

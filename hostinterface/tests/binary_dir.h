@@ -1,0 +1,75 @@
+// Where the test executable lives: every plug-in and qxahost are built into the same folder.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace testing_paths {
+
+#if defined(_WIN32)
+constexpr const char* kPluginSuffix = ".dll";
+constexpr const char* kExecutableSuffix = ".exe";
+constexpr char kSeparator = '\\';
+#else
+constexpr const char* kPluginSuffix = ".so";
+constexpr const char* kExecutableSuffix = "";
+constexpr char kSeparator = '/';
+#endif
+
+inline std::string binaryDir() {
+    char path[4096] = {};
+#if defined(_WIN32)
+    GetModuleFileNameA(nullptr, path, sizeof(path) - 1);
+#else
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    if (length > 0)
+        path[length] = '\0';
+#endif
+    std::string text = path;
+    return text.substr(0, text.find_last_of("/\\"));
+}
+
+inline std::string pluginPath(const std::string& name) {
+    return binaryDir() + kSeparator + name + kPluginSuffix;
+}
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string output; // standard output and standard error together
+};
+
+// Runs a program from the binary folder with the given arguments (already quoted as needed).
+inline CommandResult runTool(const std::string& tool, const std::string& arguments) {
+    static int counter = 0;
+    const std::string outputPath = binaryDir() + kSeparator + "tool-output-" +
+                                   std::to_string(++counter) + ".txt";
+    const std::string command = "\"" + binaryDir() + kSeparator + tool + kExecutableSuffix +
+                                "\" " + arguments + " > \"" + outputPath + "\" 2>&1";
+#if defined(_WIN32)
+    // cmd.exe strips the outer quotes of a command line that starts with one.
+    const int status = std::system(("\"" + command + "\"").c_str());
+    CommandResult result{status, {}};
+#else
+    const int status = std::system(command.c_str());
+    CommandResult result{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), {}};
+#endif
+    std::ifstream file(outputPath, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    result.output = text.str();
+    file.close();
+    std::remove(outputPath.c_str());
+    return result;
+}
+
+} // namespace testing_paths
