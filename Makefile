@@ -30,6 +30,9 @@ bench: setup
 fuzz: setup
 	scripts/fuzz.sh
 
+validate: build
+	scripts/validate.sh 10
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
