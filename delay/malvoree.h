@@ -1,0 +1,125 @@
+// Malvoree: the four-head tape echo as the host sees it. It keeps 16 programs of 22 parameter
+// values, answers every query about names, units, value texts and identity, hands each parameter
+// change straight to its DelayHead, and renders through a HeadRenderer.
+//
+// Threads. Parameter writes, program changes and queries may come from any thread, also while a
+// block renders on another: head settings are lock-free atomics that the renderer reads once per
+// block, so a value written is in the head at once and reaches the sound at the next block.
+// Sample-rate, block-size and resume changes reallocate or clear the heads; they wait for a
+// block in progress to end, and a block that finds one in progress renders silence instead of
+// waiting. Nothing on the audio path allocates, locks or throws.
+#pragma once
+
+#include "audioeffectx.h"
+#include "delayhead.h"
+#include "headrenderer.h"
+#include "malvoree_parameters.h"
+#include "render_gate.h"
+
+#include <array>
+#include <atomic>
+#include <memory>
+
+namespace malvoree {
+
+constexpr int32_t kTitleBytes = 12;
+constexpr int32_t kUnitBytes = 12;
+constexpr int32_t kProgramNameBytes = 24;
+
+// One parameter of one program. The value is atomic because the host's threads and the editor
+// read and write it without a lock.
+struct ParameterRecord {
+    std::atomic<float> value{0.0f};
+    int32_t index = 0;
+    char unit[kUnitBytes] = {};
+    char title[kTitleBytes] = {};
+};
+
+} // namespace malvoree
+
+// One program: 22 parameter values and a name ("Init" when new).
+struct DelayProgramRecord {
+    DelayProgramRecord();
+    std::array<malvoree::ParameterRecord, malvoree::kParameterCount> parameters;
+    char name[malvoree::kProgramNameBytes];
+};
+
+class Malvoree : public AudioEffectX {
+public:
+    // Builds the heads (2 s at 44100 Hz), 16 "Init" programs and selects program 0. Allocation
+    // failures leave isComplete() false; nothing throws.
+    explicit Malvoree(HostCallback host);
+    ~Malvoree() override;
+
+    // False when a ring buffer could not be allocated; such an instance must not be handed to
+    // a host.
+    bool isComplete() const;
+
+    // --- lifecycle (control thread; may wait for a block in progress) ---
+    void onSuspend() override {}
+    // Silences all four heads; asks nothing of the host.
+    void onResume() override;
+    // Store the value, then re-make head buffers (new rate) and the in-place copy (new size).
+    void changeSampleRate(float rate) override;
+    void changeBlockSize(int32_t frames) override;
+
+    // --- audio (audio thread; no allocation, no locks) ---
+    // Replaces the outputs with the input mixed with the four heads' echoes. Inputs and outputs
+    // may be the same buffers once a block size is known (before that, in-place calls leave the
+    // signal untouched). Calls longer than the block size run in block-size pieces.
+    void renderReplacing(float** inputs, float** outputs, int32_t frames) override;
+    // Adds the heads' echoes and dry shares to the outputs.
+    virtual void renderAdding(float** inputs, float** outputs, int32_t frames);
+
+    // --- parameters and programs (any thread; no allocation) ---
+    // Values are clamped to 0..1; NaN and unknown indexes are ignored.
+    void writeParameter(int32_t index, float value) override;
+    float readParameter(int32_t index) override;
+    // Program 0..15 becomes current and all 22 values are written again; others are ignored.
+    void selectProgram(int32_t program) override;
+    void renameProgram(char* name) override;
+    void copyProgramName(char* buffer) override;
+    // The destination program takes the current program's values and name; false above 15.
+    virtual bool copyCurrentProgramTo(int32_t destination);
+
+    // --- texts and identity (control thread) ---
+    void copyParameterUnit(int32_t index, char* buffer) override;
+    void copyParameterText(int32_t index, char* buffer) override;
+    void copyParameterTitle(int32_t index, char* buffer) override;
+    bool copyIndexedProgramName(int32_t category, int32_t index, char* text) override;
+    bool describeInput(int32_t index, PinInfo* pin) override;
+    bool describeOutput(int32_t index, PinInfo* pin) override;
+    bool copyEffectName(char* text) override;
+    bool copyVendorName(char* text) override;
+    bool copyProductName(char* text) override;
+    int32_t vendorVersionNumber() override;
+    // The editor's mouse wheel; 0 for every other call.
+    intptr_t handleVendorCall(int32_t index, intptr_t value, void* pointer, float option) override;
+    int32_t answerCapability(const char* text) override;
+    int32_t pluginCategory() override { return 1; }
+    virtual int32_t maxDelayMilliseconds() { return malvoree::kMaxDelayMilliseconds; }
+
+    // Inspection, e.g. by tests; heads are 0..3. Not while a block renders.
+    const DelayHead& head(int32_t index) const { return heads_[static_cast<size_t>(index)]; }
+    bool tempoSync() const { return tempoSync_.load(std::memory_order_relaxed); }
+    int32_t scratchSize() const { return scratchSize_; }
+
+private:
+    DelayProgramRecord& currentProgramRecord() {
+        return programs_[static_cast<size_t>(currentProgram_)];
+    }
+    void applyRateAndBlock();
+    // The host tempo when Tempo is on and the host reports a valid one, else 0.
+    double hostTempo();
+    void render(float** inputs, float** outputs, int32_t frames, HeadRenderer::Mode mode);
+
+    std::array<DelayProgramRecord, malvoree::kProgramCount> programs_;
+    std::array<DelayHead, malvoree::kHeadCount> heads_;
+    std::array<DelayHead*, malvoree::kHeadCount> headPointers_;
+    // In-place processing copies the inputs here first: two channels of scratchSize_ samples.
+    std::unique_ptr<float[]> scratch_;
+    int32_t scratchSize_ = 0;
+    std::atomic<bool> tempoSync_{true};
+    RenderGate gate_;
+    HeadRenderer renderer_;
+};
