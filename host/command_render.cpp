@@ -1,0 +1,181 @@
+// qxahost render PLUGIN --midi IN.mid --out OUT.wav [--then EFFECT]: plays a Standard MIDI File
+// through an instrument, optionally through an effect in the same blocks.
+#include "commands.h"
+#include "render_commands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <iostream>
+
+namespace {
+
+// Songs longer than this are refused: a corrupt delta time would otherwise render for days.
+constexpr double kMaxSongSeconds = 3600.0;
+
+int fail(std::ostream& err, const std::string& message) {
+    err << "qxahost render: " << message << '\n';
+    return 1;
+}
+
+} // namespace
+
+int runRender(const RenderOptions& options, std::ostream& out, std::ostream& err) {
+    const bool chained = !options.effect.empty();
+    if (isSameFile(options.output, options.midi) || isSameFile(options.output, options.plugin) ||
+        (chained && isSameFile(options.output, options.effect)))
+        return fail(err, "refusing to write over the input file '" + options.output + "'");
+    if (options.blockSize < 1) return fail(err, "--block must be at least 1");
+    if (options.sampleRate < 1000 || options.sampleRate > 768000)
+        return fail(err, "--rate must be from 1000 to 768000 Hz");
+
+    std::string error;
+    MidiFile midi;
+    if (!readMidiFile(options.midi, midi, error)) return fail(err, options.midi + ": " + error);
+    MidiSchedule schedule(midi, options.sampleRate);
+    if (static_cast<double>(schedule.lengthSamples()) > kMaxSongSeconds * options.sampleRate)
+        return fail(err, options.midi + ": the song lasts longer than an hour");
+
+    const auto rate = static_cast<float>(options.sampleRate);
+    auto instrument =
+        preparePlugin(options.plugin, options.settings, rate, options.blockSize, error);
+    if (!instrument) return fail(err, error);
+    if (!instrument->isInstrument())
+        return fail(err,
+                    options.plugin + " is not an instrument (use qxahost process for effects)");
+    const int instrumentOutputs = instrument->outputCount();
+    if (instrumentOutputs < 1) return fail(err, options.plugin + " has no audio outputs");
+
+    std::unique_ptr<PluginInstance> effect;
+    if (chained) {
+        effect =
+            preparePlugin(options.effect, options.effectSettings, rate, options.blockSize, error);
+        if (!effect) return fail(err, "--then " + error);
+        if (effect->inputCount() < 1)
+            return fail(err, "--then " + options.effect + " has no audio inputs");
+        if (effect->outputCount() < 1)
+            return fail(err, "--then " + options.effect + " has no audio outputs");
+    }
+
+    ChannelBuffers instrumentIn(instrument->inputCount(), options.blockSize);
+    ChannelBuffers instrumentOut(instrumentOutputs, options.blockSize);
+    // The effect's inputs are the instrument's outputs; extra inputs repeat the last output.
+    std::vector<float*> effectIn;
+    std::unique_ptr<ChannelBuffers> effectOut;
+    if (effect) {
+        for (int c = 0; c < effect->inputCount(); ++c)
+            effectIn.push_back(
+                instrumentOut.pointers()[static_cast<size_t>(std::min(c, instrumentOutputs - 1))]);
+        effectOut = std::make_unique<ChannelBuffers>(effect->outputCount(), options.blockSize);
+    }
+    ChannelBuffers& finalOut = effect ? *effectOut : instrumentOut;
+
+    RenderResult result;
+    result.audio.sampleRate = options.sampleRate;
+    result.audio.channels.resize(
+        static_cast<size_t>(std::min<size_t>(finalOut.pointers().size(), 2)));
+
+    ProgressBar progress(options.progress);
+    TailRule tail(options.tailSeconds, options.sampleRate);
+    std::vector<MidiEventRecord> records;
+    records.reserve(256);
+    const int64_t songFrames = schedule.lengthSamples();
+    const auto startTime = std::chrono::steady_clock::now();
+    int64_t position = 0;
+    for (;;) {
+        int32_t frames;
+        if (position < songFrames) {
+            frames =
+                static_cast<int32_t>(std::min<int64_t>(options.blockSize, songFrames - position));
+        } else {
+            frames = tail.nextBlockFrames(options.blockSize);
+            if (frames == 0) break;
+        }
+        // Both plug-ins hear the tempo in effect at the start of the block.
+        const double tempo = schedule.tempoAt(position);
+        instrument->transport().tempo = tempo;
+        instrument->transport().samplePosition = static_cast<double>(position);
+        schedule.takeBlock(position, frames, records);
+        if (!records.empty()) instrument->sendMidi(records);
+        instrument->renderReplacing(instrumentIn.data(), instrumentOut.data(), frames);
+        if (effect) {
+            effect->transport().tempo = tempo;
+            effect->transport().samplePosition = static_cast<double>(position);
+            effect->renderReplacing(effectIn.data(), effectOut->data(), frames);
+        }
+        result.append(finalOut.pointers(), frames);
+        if (position >= songFrames) {
+            tail.observe(finalOut.data(), result.audio.channels.size(), frames);
+            progress.updateTail(static_cast<double>(tail.renderedFrames()) / options.sampleRate);
+        } else {
+            progress.update(position + frames, songFrames);
+        }
+        position += frames;
+    }
+    const double wallSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime).count();
+    progress.finish();
+    if (effect) effect->stop();
+    instrument->stop();
+
+    if (!writeWavFile(options.output, result.audio, options.format, error))
+        return fail(err, options.output + ": " + error);
+    out << summaryLine(options.output, result.audio, options.format, result.peak, wallSeconds)
+        << '\n';
+    return 0;
+}
+
+void addRenderCommand(CLI::App& app) {
+    auto options = std::make_shared<RenderOptions>();
+    auto formatText = std::make_shared<std::string>("float");
+    CLI::App* command = app.add_subcommand(
+        "render", "Play a Standard MIDI File through an instrument plug-in into a WAV file");
+    command->add_option("PLUGIN", options->plugin, "The instrument plug-in (.dll or .so)")
+        ->required();
+    command->add_option("--midi", options->midi, "Standard MIDI File, format 0 or 1")->required();
+    command->add_option("--out", options->output, "Output WAV")->required();
+    command->add_option("--rate", options->sampleRate, "Sample rate in Hz")
+        ->default_val(44100)
+        ->check(CLI::Range(1000, 768000));
+    command->add_option("--block", options->blockSize, "Frames per render call")
+        ->default_val(512)
+        ->check(CLI::Range(1, 65536));
+    command->add_option("--program", options->settings.program, "Program to select first")
+        ->check(CLI::NonNegativeNumber);
+    command
+        ->add_option("--set", options->settings.sets,
+                     "NAME_OR_INDEX=VALUE: set an instrument parameter to a normalised value "
+                     "(0 to 1); repeatable")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    command
+        ->add_option("--tail", options->tailSeconds,
+                     "Seconds rendered after the last event (default: until the output stays "
+                     "below -90 dBFS for half a second, at most 30 s)")
+        ->check(CLI::Range(0.0, 3600.0));
+    command->add_option("--format", *formatText, "Output samples: float (32-bit), 16 or 24 (PCM)")
+        ->default_val("float")
+        ->check(CLI::IsMember({"float", "float32", "16", "pcm16", "24", "pcm24"}));
+    command->add_option("--then", options->effect,
+                        "An effect plug-in that the instrument's output runs through");
+    command
+        ->add_option("--then-set", options->effectSettings.sets,
+                     "NAME_OR_INDEX=VALUE for the --then effect; repeatable")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    command
+        ->add_option("--then-program", options->effectSettings.program,
+                     "Program of the --then effect")
+        ->check(CLI::NonNegativeNumber);
+    command->callback([options, formatText]() {
+        if (options->effect.empty() &&
+            (!options->effectSettings.sets.empty() || options->effectSettings.program >= 0)) {
+            std::cerr << "qxahost render: --then-set and --then-program need --then EFFECT\n";
+            throw CLI::RuntimeError(1);
+        }
+        parseSampleFormat(*formatText, options->format);
+        options->progress = ProgressBar::stderrIsTerminal();
+        const int code = runRender(*options, std::cout, std::cerr);
+        if (code != 0) throw CLI::RuntimeError(code);
+    });
+}

@@ -1,0 +1,70 @@
+#include "file_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+} // namespace
+
+bool readFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+    std::error_code code;
+    if (std::filesystem::is_directory(path, code)) {
+        error = "is a directory, not a file";
+        return false;
+    }
+    errno = 0;
+    FileHandle file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        error = std::string("cannot open: ") + std::strerror(errno ? errno : ENOENT);
+        return false;
+    }
+    bytes.clear();
+    // Read in pieces rather than trusting a size query, so pipes and growing files work too.
+    constexpr size_t kPiece = 1 << 16;
+    for (;;) {
+        const size_t used = bytes.size();
+        bytes.resize(used + kPiece);
+        const size_t got = std::fread(bytes.data() + used, 1, kPiece, file.get());
+        bytes.resize(used + got);
+        if (got < kPiece) break;
+    }
+    if (std::ferror(file.get())) {
+        error = std::string("cannot read: ") + std::strerror(errno ? errno : EIO);
+        return false;
+    }
+    return true;
+}
+
+bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,
+                    std::string& error) {
+    errno = 0;
+    FileHandle file(std::fopen(path.c_str(), "wb"));
+    if (!file) {
+        error = std::string("cannot create: ") + std::strerror(errno ? errno : EACCES);
+        return false;
+    }
+    const bool written =
+        bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    const bool closed = std::fclose(file.release()) == 0;
+    if (!written || !closed) {
+        error = std::string("cannot write: ") + std::strerror(errno ? errno : EIO);
+        return false;
+    }
+    return true;
+}
+
+bool isSameFile(const std::string& a, const std::string& b) {
+    std::error_code code;
+    const bool same = std::filesystem::equivalent(a, b, code);
+    return !code && same;
+}

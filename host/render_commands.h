@@ -1,0 +1,46 @@
+// The work of `qxahost process` and `qxahost render`, callable without the command line (the
+// commands and the tests use it). Each returns the exit code: 0 on success, 1 after printing a
+// one-line error to `err`. The summary goes to `out`.
+#pragma once
+
+#include "render_common.h"
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+struct ProcessOptions {
+    std::string plugin;
+    std::string input;
+    std::string output;
+    int32_t blockSize = 512;
+    PluginSettings settings;
+    double tempo = 0.0;        // 0 = no tempo answered
+    double tailSeconds = -1.0; // < 0 = automatic tail
+    WavSampleFormat format = WavSampleFormat::Float32;
+    bool progress = false;
+};
+
+int runProcess(const ProcessOptions& options, std::ostream& out, std::ostream& err);
+
+struct RenderOptions {
+    std::string plugin;
+    std::string midi;
+    std::string output;
+    uint32_t sampleRate = 44100;
+    int32_t blockSize = 512;
+    PluginSettings settings;
+    std::string effect; // --then; empty = none
+    PluginSettings effectSettings;
+    double tailSeconds = -1.0;
+    WavSampleFormat format = WavSampleFormat::Float32;
+    bool progress = false;
+};
+
+int runRender(const RenderOptions& options, std::ostream& out, std::ostream& err);
+
+// Writes a click pattern for trying effects: `clicks` short decaying bursts, one every
+// `intervalSeconds`, followed by `silenceSeconds` of silence. Returns the exit code.
+int runMakeClicks(const std::string& output, uint32_t sampleRate, int clicks,
+                  double intervalSeconds, double silenceSeconds, std::ostream& out,
+                  std::ostream& err);

@@ -1,0 +1,261 @@
+#include "render_common.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::string trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+std::string formatText(const char* format, double a, double b = 0.0, double c = 0.0) {
+    char text[200];
+    std::snprintf(text, sizeof text, format, a, b, c);
+    return text;
+}
+
+} // namespace
+
+bool parseParameterSetting(const std::string& text, ParameterSetting& setting, std::string& error) {
+    const auto equals = text.rfind('=');
+    if (equals == std::string::npos) {
+        error = "--set '" + text + "': expected NAME_OR_INDEX=VALUE";
+        return false;
+    }
+    const std::string name = trim(text.substr(0, equals));
+    const std::string valueText = trim(text.substr(equals + 1));
+    if (name.empty()) {
+        error = "--set '" + text + "': no parameter name or index before '='";
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(valueText.c_str(), &end);
+    if (valueText.empty() || end != valueText.c_str() + valueText.size() || errno == ERANGE ||
+        !(value >= 0.0 && value <= 1.0)) {
+        error = "--set '" + text + "': the value must be a number from 0 to 1";
+        return false;
+    }
+    setting.name = name;
+    setting.value = static_cast<float>(value);
+    return true;
+}
+
+bool parseSampleFormat(const std::string& text, WavSampleFormat& format) {
+    if (text == "float" || text == "float32") {
+        format = WavSampleFormat::Float32;
+    } else if (text == "16" || text == "pcm16") {
+        format = WavSampleFormat::Pcm16;
+    } else if (text == "24" || text == "pcm24") {
+        format = WavSampleFormat::Pcm24;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+const char* sampleFormatName(WavSampleFormat format) {
+    switch (format) {
+    case WavSampleFormat::Pcm16:
+        return "16-bit PCM";
+    case WavSampleFormat::Pcm24:
+        return "24-bit PCM";
+    case WavSampleFormat::Float32:
+        break;
+    }
+    return "32-bit float";
+}
+
+std::unique_ptr<PluginInstance> preparePlugin(const std::string& path,
+                                              const PluginSettings& settings, float sampleRate,
+                                              int32_t blockSize, std::string& error) {
+    // Check every setting before loading, so a typo costs no plug-in start.
+    std::vector<ParameterSetting> parsed;
+    for (const auto& text : settings.sets) {
+        ParameterSetting setting;
+        if (!parseParameterSetting(text, setting, error)) return nullptr;
+        parsed.push_back(setting);
+    }
+    auto plugin = PluginInstance::load(path, error);
+    if (!plugin) return nullptr;
+    if (settings.program >= 0 && settings.program >= plugin->programCount()) {
+        error = path + ": no program " + std::to_string(settings.program) + " (it has " +
+                std::to_string(plugin->programCount()) + ")";
+        return nullptr;
+    }
+    std::vector<int32_t> indexes;
+    for (const auto& setting : parsed) {
+        const int32_t index = plugin->findParameter(setting.name);
+        if (index < 0) {
+            error = path + ": no parameter '" + setting.name + "' (it has " +
+                    std::to_string(plugin->parameterCount()) + "; `qxahost info` lists them)";
+            return nullptr;
+        }
+        indexes.push_back(index);
+    }
+    plugin->start(sampleRate, blockSize);
+    // Program first, so that --set adjusts the chosen program.
+    if (settings.program >= 0) plugin->selectProgram(settings.program);
+    for (size_t i = 0; i < parsed.size(); ++i)
+        plugin->setParameter(indexes[i], parsed[i].value);
+    return plugin;
+}
+
+TailRule::TailRule(double fixedSeconds, uint32_t sampleRate)
+    : automatic_(fixedSeconds < 0.0),
+      limit_(static_cast<int64_t>(
+          std::llround((automatic_ ? kMaxAutomaticSeconds : fixedSeconds) * sampleRate))),
+      quietNeeded_(static_cast<int64_t>(std::llround(kQuietSeconds * sampleRate))) {}
+
+int32_t TailRule::nextBlockFrames(int32_t blockSize) const {
+    if (rendered_ >= limit_) return 0;
+    if (automatic_ && quietRun_ >= quietNeeded_) return 0;
+    return static_cast<int32_t>(std::min<int64_t>(blockSize, limit_ - rendered_));
+}
+
+void TailRule::observe(float* const* channels, size_t channelCount, int32_t frames) {
+    for (int32_t i = 0; i < frames; ++i) {
+        bool loud = false;
+        for (size_t c = 0; c < channelCount; ++c)
+            loud = loud || !(std::fabs(channels[c][i]) < kQuietLevel); // NaN counts as loud
+        quietRun_ = loud ? 0 : quietRun_ + 1;
+    }
+    rendered_ += frames;
+}
+
+MidiSchedule::MidiSchedule(const MidiFile& file, uint32_t sampleRate) {
+    const std::vector<int64_t> positions = file.eventSamples(sampleRate);
+    events_.reserve(positions.size());
+    for (size_t i = 0; i < positions.size(); ++i) {
+        const auto& bytes = file.events[i].bytes;
+        events_.push_back({positions[i], {bytes[0], bytes[1], bytes[2]}});
+    }
+    for (const auto& change : file.tempos)
+        tempos_.emplace_back(file.tickToSample(change.tick, sampleRate),
+                             60000000.0 / change.microsecondsPerQuarter);
+    // Events at the last position must fall inside the song, hence the + 1.
+    const int64_t lastEvent = positions.empty() ? -1 : positions.back();
+    length_ = std::max(lastEvent + 1, file.tickToSample(file.endTick, sampleRate));
+}
+
+double MidiSchedule::tempoAt(int64_t sample) const {
+    double tempo = 120.0;
+    for (const auto& [position, bpm] : tempos_) {
+        if (position > sample) break;
+        tempo = bpm;
+    }
+    return tempo;
+}
+
+void MidiSchedule::takeBlock(int64_t blockStart, int32_t frames,
+                             std::vector<MidiEventRecord>& records) {
+    records.clear();
+    const int64_t blockEnd = blockStart + frames;
+    while (next_ < events_.size() && events_[next_].sample < blockEnd) {
+        const Event& event = events_[next_++];
+        MidiEventRecord record{};
+        record.type = kMidiEventType;
+        record.byteSize = sizeof(MidiEventRecord);
+        // An event before the block (blocks skipped) plays at its start rather than never.
+        record.deltaFrames = static_cast<int32_t>(std::max<int64_t>(0, event.sample - blockStart));
+        std::copy(event.bytes, event.bytes + 3, record.midiData);
+        records.push_back(record);
+    }
+}
+
+ProgressBar::ProgressBar(bool enabled) : enabled_(enabled) {}
+
+bool ProgressBar::stderrIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+void ProgressBar::update(int64_t done, int64_t total) {
+    if (!enabled_ || total <= 0) return;
+    const int percent = static_cast<int>(std::min<int64_t>(100, done * 100 / total));
+    if (percent == lastPercent_) return;
+    lastPercent_ = percent;
+    constexpr int kWidth = 40;
+    const int filled = percent * kWidth / 100;
+    draw("[" + std::string(static_cast<size_t>(filled), '#') +
+         std::string(static_cast<size_t>(kWidth - filled), '-') + "] " + std::to_string(percent) +
+         "%");
+}
+
+void ProgressBar::updateTail(double seconds) {
+    if (!enabled_) return;
+    const int tenths = static_cast<int>(seconds * 10.0);
+    if (tenths == lastTenths_) return;
+    lastTenths_ = tenths;
+    draw(formatText("[########################################] tail %.1f s", seconds));
+}
+
+void ProgressBar::finish() {
+    if (!enabled_ || !drawn_) return;
+    std::fprintf(stderr, "\r%*s\r", 60, "");
+    std::fflush(stderr);
+    drawn_ = false;
+}
+
+void ProgressBar::draw(const std::string& line) {
+    std::fprintf(stderr, "\r%-58s", line.c_str());
+    std::fflush(stderr);
+    drawn_ = true;
+}
+
+void RenderResult::append(const std::vector<float*>& channels, int32_t frames) {
+    for (size_t c = 0; c < audio.channels.size() && c < channels.size(); ++c) {
+        const float* source = channels[c];
+        audio.channels[c].insert(audio.channels[c].end(), source, source + frames);
+        for (int32_t i = 0; i < frames; ++i) {
+            const float level = std::fabs(source[i]);
+            if (level > peak) peak = level; // NaN never compares greater
+        }
+    }
+}
+
+std::string peakText(float peak) {
+    if (!(peak > 0.0f)) return "-inf dBFS";
+    return formatText("%.1f dBFS", 20.0 * std::log10(static_cast<double>(peak)));
+}
+
+std::string summaryLine(const std::string& path, const WavAudio& audio, WavSampleFormat format,
+                        float peak, double wallSeconds) {
+    const double seconds = static_cast<double>(audio.frameCount()) / audio.sampleRate;
+    const size_t channels = audio.channels.size();
+    std::string line = path + formatText(": %.2f s, ", seconds) + std::to_string(channels) +
+                       (channels == 1 ? " channel, " : " channels, ") +
+                       std::to_string(audio.sampleRate) + " Hz, " + sampleFormatName(format) +
+                       "; peak " + peakText(peak) + "; ";
+    // Below a microsecond the clock says nothing useful.
+    if (wallSeconds < 1e-6) return line + "speed not measurable";
+    const double speed = seconds / wallSeconds;
+    return line + formatText(speed < 10.0 ? "%.1fx real time" : "%.0fx real time", speed);
+}
+
+ChannelBuffers::ChannelBuffers(int channels, int32_t frames)
+    : storage_(static_cast<size_t>(std::max(channels, 0)),
+               std::vector<float>(static_cast<size_t>(std::max(frames, 1)), 0.0f)) {
+    for (auto& channel : storage_)
+        pointers_.push_back(channel.data());
+}
+
+void ChannelBuffers::clear() {
+    for (auto& channel : storage_)
+        std::fill(channel.begin(), channel.end(), 0.0f);
+}

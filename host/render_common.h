@@ -1,0 +1,147 @@
+// Pieces shared by `qxahost process` and `qxahost render`: option parsing (--set, --format),
+// the tail rule, MIDI events cut into render blocks, preparing a plug-in, the progress bar and
+// the summary line. Host-side only; allocates, never on a plug-in's audio path.
+#pragma once
+
+#include "file_io.h"
+#include "midifile.h"
+#include "pluginhost.h"
+#include "wavfile.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+// --set NAME_OR_INDEX=VALUE: the text before the last '=' names the parameter (title or index),
+// the value after it is a normalised value from 0 to 1.
+struct ParameterSetting {
+    std::string name;
+    float value = 0.0f;
+};
+
+// False with `error` when the text has no '=', an empty name, or a value that is not a number
+// from 0 to 1.
+bool parseParameterSetting(const std::string& text, ParameterSetting& setting, std::string& error);
+
+// --format: "float" (32-bit float), "16" or "24" (PCM); also "float32", "pcm16", "pcm24".
+bool parseSampleFormat(const std::string& text, WavSampleFormat& format);
+const char* sampleFormatName(WavSampleFormat format);
+
+// What a command does to a plug-in before rendering: a program, then parameter values.
+struct PluginSettings {
+    int program = -1; // -1 = keep the plug-in's current program
+    std::vector<std::string> sets;
+};
+
+// Loads the plug-in, starts it at `sampleRate` / `blockSize`, selects the program and applies
+// the settings in order. Null with a one-line `error` (without the command name) otherwise.
+std::unique_ptr<PluginInstance> preparePlugin(const std::string& path,
+                                              const PluginSettings& settings, float sampleRate,
+                                              int32_t blockSize, std::string& error);
+
+// How long to keep rendering once the input (or the last MIDI event) is over: a fixed time, or
+// automatically until the output has stayed below -90 dBFS for half a second, at most 30 s.
+class TailRule {
+public:
+    static constexpr double kMaxAutomaticSeconds = 30.0;
+    static constexpr double kQuietSeconds = 0.5;
+    static constexpr float kQuietLevel = 3.16227766e-5f; // -90 dBFS
+
+    // fixedSeconds < 0 selects the automatic rule.
+    TailRule(double fixedSeconds, uint32_t sampleRate);
+
+    // Frames of the next tail block, at most `blockSize`; 0 once the tail is complete.
+    int32_t nextBlockFrames(int32_t blockSize) const;
+    // Accounts for a rendered tail block of `channelCount` channels.
+    void observe(float* const* channels, size_t channelCount, int32_t frames);
+    int64_t renderedFrames() const { return rendered_; }
+
+private:
+    bool automatic_;
+    int64_t limit_;
+    int64_t quietNeeded_;
+    int64_t rendered_ = 0;
+    int64_t quietRun_ = 0;
+};
+
+// MIDI file events placed at sample positions for one sample rate, delivered block by block.
+class MidiSchedule {
+public:
+    struct Event {
+        int64_t sample;
+        uint8_t bytes[3];
+    };
+
+    MidiSchedule(const MidiFile& file, uint32_t sampleRate);
+
+    // Position after the last event (and after the last track's end), in samples: the length of
+    // the song before its tail.
+    int64_t lengthSamples() const { return length_; }
+    // Tempo at `sample` in beats per minute (120 before the first tempo event).
+    double tempoAt(int64_t sample) const;
+    const std::vector<Event>& events() const { return events_; }
+
+    // Replaces `records` with the events in [blockStart, blockStart + frames) that follow the
+    // ones already taken, each with its delta frames inside the block. Blocks must be asked for
+    // in order.
+    void takeBlock(int64_t blockStart, int32_t frames, std::vector<MidiEventRecord>& records);
+
+private:
+    std::vector<Event> events_;
+    std::vector<std::pair<int64_t, double>> tempos_; // sample, beats per minute
+    int64_t length_ = 0;
+    size_t next_ = 0;
+};
+
+// A one-line progress bar on stderr, drawn only when stderr is a terminal.
+class ProgressBar {
+public:
+    explicit ProgressBar(bool enabled);
+    static bool stderrIsTerminal();
+
+    // Main part: `done` of `total` frames.
+    void update(int64_t done, int64_t total);
+    // Tail: seconds rendered so far.
+    void updateTail(double seconds);
+    // Clears the line.
+    void finish();
+
+private:
+    void draw(const std::string& line);
+    bool enabled_;
+    int lastPercent_ = -1;
+    int lastTenths_ = -1;
+    bool drawn_ = false;
+};
+
+// Collects output blocks and measures the peak; the audio becomes the output file.
+struct RenderResult {
+    WavAudio audio;
+    float peak = 0.0f;
+
+    // Appends `frames` frames of the first audio.channels.size() channels.
+    void append(const std::vector<float*>& channels, int32_t frames);
+};
+
+// "OUT.wav: 12.35 s, 2 channels, 44100 Hz, 32-bit float; peak -3.1 dBFS; 250x real time"
+std::string summaryLine(const std::string& path, const WavAudio& audio, WavSampleFormat format,
+                        float peak, double wallSeconds);
+
+// Peak level as text: "-6.0 dBFS", "-inf dBFS" for silence.
+std::string peakText(float peak);
+
+// Channel buffers of a fixed block size, with the pointer arrays a render call takes.
+class ChannelBuffers {
+public:
+    ChannelBuffers(int channels, int32_t frames);
+    std::vector<float*>& pointers() { return pointers_; }
+    float** data() { return pointers_.empty() ? nullptr : pointers_.data(); }
+    void clear();
+
+private:
+    std::vector<std::vector<float>> storage_;
+    std::vector<float*> pointers_;
+};
