@@ -8,6 +8,10 @@
 
 #include <fstream>
 
+#if !defined(_WIN32)
+#include <dlfcn.h>
+#endif
+
 using testing_paths::pluginPath;
 using testing_paths::runTool;
 
@@ -101,6 +105,25 @@ TEST(PluginBoundary, ExportsOnlyTheEntryFunction) {
     EXPECT_EQ(library->symbol("DllMain"), nullptr);
 }
 
+TEST(PluginBoundary, LoadNotificationStoresTheLibrarysOwnHandle) {
+    auto plugin = loadOrFail("QxaTestPlugin");
+    ASSERT_TRUE(plugin);
+    const intptr_t stored = plugin->dispatch(VendorPrivateCall, fourCharCode('m', 'o', 'd', 'h'));
+    ASSERT_NE(stored, 0);
+    // The library's base address: what Windows gives as its module handle.
+#if defined(_WIN32)
+    const intptr_t expected = reinterpret_cast<intptr_t>(GetModuleHandleA("QxaTestPlugin.dll"));
+#else
+    std::string error;
+    auto library = PluginLibrary::open(pluginPath("QxaTestPlugin"), error);
+    Dl_info info{};
+    ASSERT_NE(dladdr(library->symbol("QXAPluginMain"), &info), 0);
+    const intptr_t expected = reinterpret_cast<intptr_t>(info.dli_fbase);
+#endif
+    EXPECT_EQ(stored, expected);
+    EXPECT_NE(stored, reinterpret_cast<intptr_t>(&loadOrFail)) << "not the host's module";
+}
+
 TEST(HostErrors, EachKindOfBadLibraryGetsItsOwnMessage) {
     EXPECT_NE(loadError(pluginPath("NoSuchPlugin")).find("no such file"), std::string::npos);
     EXPECT_NE(loadError(pluginPath("QxaBroken_noentry")).find("no QXAPluginMain"),
@@ -121,9 +144,9 @@ TEST(QxahostInfo, PrintsIdentityParametersProgramsAndCapabilities) {
     for (const char* expected :
          {"Name        QxaTest", "Vendor      Quellmark Sound Laboratories",
           "Unique id   'QxTs' (0x51785473)", "Flags       0x00000010 Replacing",
-          "Category    1 (effect)", "Inputs      2  [0] \"QxaTest 1\" flags 3",
-          "Parameters (3)", "Mode", "Programs (2), current 0 \"Unity\"", "    1  Quiet",
-          "bypass                 yes", "offline                no"})
+          "Category    1 (effect)", "Inputs      2  [0] \"QxaTest 1\" flags 3", "Parameters (3)",
+          "Mode", "Programs (2), current 0 \"Unity\"", "    1  Quiet", "bypass                 yes",
+          "offline                no"})
         EXPECT_NE(result.output.find(expected), std::string::npos)
             << "missing \"" << expected << "\" in:\n"
             << result.output;
@@ -159,9 +182,8 @@ TEST(QxahostInfo, BadInputGivesOneLineAndNonZeroExit) {
     for (const Case& c : cases) {
         const auto result = runTool("qxahost", c.arguments);
         EXPECT_NE(result.exitCode, 0) << c.arguments;
-        EXPECT_NE(result.output.find(c.message), std::string::npos)
-            << c.arguments << " printed:\n"
-            << result.output;
+        EXPECT_NE(result.output.find(c.message), std::string::npos) << c.arguments << " printed:\n"
+                                                                    << result.output;
     }
 }
 

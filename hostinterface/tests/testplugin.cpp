@@ -79,6 +79,12 @@ public:
         return std::string_view(text) == "bypass" ? 1 : -1;
     }
     int32_t pluginCategory() override { return 1; }
+    // Lets the tests see what the load notification stored.
+    intptr_t handleVendorCall(int32_t index, intptr_t, void*, float) override {
+        return index == kModuleHandleQuery ? reinterpret_cast<intptr_t>(moduleHandle) : 0;
+    }
+
+    static constexpr int32_t kModuleHandleQuery = fourCharCode('m', 'o', 'd', 'h');
 
 private:
     static constexpr int32_t kNameLength = 23;
