@@ -53,7 +53,7 @@ TEST(MalvoreeThreads, ParameterAndProgramChangesDuringRenderingAreSafe) {
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::uniform_int_distribution<int32_t> parameter(0, kParameterCount - 1);
     std::uniform_int_distribution<int32_t> program(0, kProgramCount - 1);
-    for (int step = 0; step < 20000 || blocks.load() < 200; ++step) {
+    for (int step = 0; step < 20000 || blocks.load() < 1000; ++step) {
         effect.writeParameter(parameter(random), unit(random));
         if (step % 97 == 0) effect.selectProgram(program(random));
         if (step % 2501 == 0) effect.onResume();

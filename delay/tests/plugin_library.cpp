@@ -46,8 +46,9 @@ PluginLibrary::~PluginLibrary() {
 PluginEntryFunction PluginLibrary::entry() const {
     if (!handle_) return nullptr;
 #if defined(_WIN32)
-    return reinterpret_cast<PluginEntryFunction>(
-        GetProcAddress(static_cast<HMODULE>(handle_), "QXAPluginMain"));
+    // Through void (*)(), the one function type GCC lets any function pointer pass through.
+    const FARPROC symbol = GetProcAddress(static_cast<HMODULE>(handle_), "QXAPluginMain");
+    return reinterpret_cast<PluginEntryFunction>(reinterpret_cast<void (*)()>(symbol));
 #else
     return reinterpret_cast<PluginEntryFunction>(dlsym(handle_, "QXAPluginMain"));
 #endif
