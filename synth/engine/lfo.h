@@ -40,13 +40,14 @@ private:
     int32_t waveformIndex_ = 0;
 };
 
-// Keeps a table phase below one cycle so it keeps its precision however long a note runs.
-// Subtracting whole cycles from a non-negative phase is exact and leaves the table index (the
-// phase truncated towards zero, masked to 12 bits) unchanged. A negative phase (vibrato deeper
-// than a very low note's increment) is left alone: truncation towards zero and a floor would
-// pick different entries for it.
+// Table phases grow without bound; the table index is the phase truncated towards zero, masked
+// to 12 bits. Far above any phase a note reaches in hours, whole cycles are taken off so that
+// the phase never loses its fractional precision. Taking whole cycles off a non-negative phase
+// is exact and keeps the index; doing it only at this threshold (not at every block end) keeps
+// the sound independent of how the host cuts the blocks, since rounding depends on magnitude.
 inline double wrapTablePhase(double phase) {
+    constexpr double kWrapThreshold = 1099511627776.0; // 2^40 entries
     constexpr double kCycle = 4096.0;
-    if (phase >= kCycle) phase -= kCycle * std::floor(phase * (1.0 / kCycle));
+    if (phase >= kWrapThreshold) phase -= kCycle * std::floor(phase * (1.0 / kCycle));
     return phase;
 }

@@ -1,0 +1,288 @@
+// Wave tables, LFO, curve table and envelopes: the values the sound is built from.
+#include "engine/adsr.h"
+#include "engine/adsrprocessor.h"
+#include "engine/lfo.h"
+#include "engine/wavetableset.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+using T = WaveTableSet;
+
+const float* builtTable(T::Table which) {
+    buildWaveTables();
+    return T::table(which);
+}
+
+// The harmonic sums the band-limited tables are defined by, straight from their definition.
+double harmonicSum(int32_t j, int32_t lastHarmonic, int32_t step) {
+    const double x = 0.0015339807880859375 * j;
+    double sum = 0.0;
+    for (int32_t k = 1; k <= lastHarmonic; k += step)
+        sum += std::sin(k * x) / k;
+    return sum;
+}
+
+TEST(WaveTables, TriangleTopsOutBelowOneAndIsSymmetric) {
+    const float* triangle = builtTable(T::Triangle);
+    EXPECT_EQ(triangle[0], -1.0f);
+    EXPECT_EQ(triangle[2047], 0.9990234375f);
+    EXPECT_EQ(triangle[2048], triangle[2047]);
+    EXPECT_EQ(triangle[4095], -1.0f);
+    EXPECT_EQ(*std::max_element(triangle, triangle + 4096), 0.9990234375f);
+    EXPECT_EQ(triangle[4096], triangle[0]);
+}
+
+TEST(WaveTables, SquaresAndSawsCarryTheirHarmonics) {
+    const struct {
+        T::Table table;
+        int32_t lastHarmonic;
+        int32_t step;
+        double scale;
+        bool rising;
+    } families[] = {{T::Square4, 7, 2, 1.1, false},   {T::Square8, 15, 2, 1.1, false},
+                    {T::Square16, 31, 2, 1.1, false}, {T::Square32, 63, 2, 1.1, false},
+                    {T::Saw11, 11, 1, 0.55, true},    {T::Saw23, 23, 1, 0.55, true},
+                    {T::Saw35, 35, 1, 0.55, true},    {T::Saw47, 47, 1, 0.55, true}};
+    for (const auto& family : families) {
+        const float* table = builtTable(family.table);
+        for (int32_t j : {1, 300, 1024, 2047, 2048, 3001, 4095}) {
+            // Saws are the falling sum turned half a cycle and negated.
+            const double expected =
+                family.rising ? -family.scale *
+                                    harmonicSum((j + 2048) % 4096, family.lastHarmonic, family.step)
+                              : family.scale * harmonicSum(j, family.lastHarmonic, family.step);
+            EXPECT_NEAR(table[j], expected, 2e-6) << "table " << family.table << " entry " << j;
+        }
+        EXPECT_EQ(table[4096], table[0]);
+    }
+    // A ramp rising through 0 at entry 0 and dropping through 0 at entry 2048.
+    const float* saw = builtTable(T::Saw47);
+    EXPECT_NEAR(saw[0], 0.0f, 1e-6f);
+    EXPECT_GT(saw[1], 0.0f);
+    EXPECT_NEAR(saw[2048], 0.0f, 1e-6f);
+    EXPECT_GT(*std::max_element(saw + 1900, saw + 2048), 0.8f);
+    EXPECT_LT(*std::min_element(saw + 2049, saw + 2200), -0.8f);
+}
+
+TEST(Lfo, ClampsWaveformIndexAndRunsAtItsRate) {
+    buildWaveTables();
+    LFO lfo;
+    lfo.selectWaveform(-1);
+    EXPECT_EQ(lfo.waveformIndex(), 0);
+    EXPECT_EQ(lfo.currentTable(), T::table(T::Sine));
+    lfo.selectWaveform(7);
+    EXPECT_EQ(lfo.waveformIndex(), 3);
+    EXPECT_EQ(lfo.currentTable(), T::table(T::Saw11));
+
+    lfo.selectWaveform(0);
+    lfo.setRate(5.0, 44100.0);
+    EXPECT_DOUBLE_EQ(lfo.increment(), 5.0 * 4096.0 / 44100.0);
+    // A quarter cycle in, the sine is at its top.
+    std::vector<float> values(44100 / 20 + 1);
+    lfo.fillValues(values.data(), static_cast<int32_t>(values.size()));
+    EXPECT_NEAR(values.back(), 1.0f, 1e-3f);
+    LFO stepped;
+    stepped.setRate(5.0, 44100.0);
+    for (float expected : values)
+        ASSERT_EQ(stepped.nextValue(), expected);
+}
+
+TEST(EnvelopeCurve, MatchesItsTabulatedRows) {
+    ADSR envelope(0, 44100.0);
+    const float* curve = EnvelopeCurveTable::values;
+    const struct {
+        int32_t k;
+        float value;
+    } rows[] = {{0, 0.0f},         {1, 0.000806f},    {64, 0.050681f},   {256, 0.191960f},
+                {512, 0.356607f},  {1024, 0.613296f}, {2048, 0.898650f}, {3072, 0.989728f},
+                {4000, 0.999996f}, {4091, 1.0f},      {4095, 1.0f}};
+    for (const auto& row : rows)
+        EXPECT_NEAR(curve[row.k], row.value, 1.5e-6f) << "entry " << row.k;
+    EXPECT_EQ(curve[4096], curve[4095]);
+}
+
+TEST(EnvelopeCurve, AmountsMapToSeconds) {
+    ADSR envelope(0, 44100.0);
+    const struct {
+        float amount;
+        float seconds;
+    } rows[] = {{1.0f, 10.0f},    {0.75f, 3.867f},   {0.5f, 1.0135f}, {0.25f, 0.1027f},
+                {0.2f, 0.04916f}, {0.1f, 0.004980f}, {0.0009f, 0.0f}};
+    for (const auto& row : rows)
+        EXPECT_NEAR(envelope.amountToSeconds(row.amount), row.seconds, row.seconds * 1e-3f + 1e-9f)
+            << "amount " << row.amount;
+}
+
+TEST(EnvelopeSegments, ShortestTimesAndLongestAttack) {
+    ADSR envelope(0, 44100.0);
+    envelope.setAttackAmount(0.0009f);
+    envelope.setDecayAmount(0.0f);
+    envelope.setReleaseAmount(0.0f);
+    EXPECT_EQ(envelope.attackSampleCount(), 0);
+    EXPECT_EQ(envelope.decaySampleCount(), 2167);
+    EXPECT_EQ(envelope.releaseSampleCount(), 2167);
+    envelope.setAttackAmount(1.0f);
+    EXPECT_EQ(envelope.attackSampleCount(), 441000);
+    envelope.applySampleRate(22050.0);
+    EXPECT_EQ(envelope.attackSampleCount(), 220500);
+}
+
+// One envelope and one processor, rendered block by block into a recording.
+class EnvelopeTest : public ::testing::Test {
+protected:
+    EnvelopeTest() : envelope(0, 44100.0), processor(&envelope) {
+        envelope.applyBlockSize(kBlock);
+        envelope.setOutputLevel(0.5f);
+    }
+
+    // Renders `frames` (at most one block); returns the values, constant blocks expanded.
+    std::vector<float> render(int32_t frames) {
+        float* buffer = nullptr;
+        float constant = -1.0f;
+        const bool hasBuffer = processor.renderEnvelope(&buffer, &constant, frames, false);
+        if (hasBuffer) return std::vector<float>(buffer, buffer + frames);
+        return std::vector<float>(static_cast<size_t>(frames), constant);
+    }
+    std::vector<float> renderFor(int32_t frames) {
+        std::vector<float> all;
+        for (int32_t done = 0; done < frames; done += kBlock) {
+            const auto part = render(std::min(kBlock, frames - done));
+            all.insert(all.end(), part.begin(), part.end());
+        }
+        return all;
+    }
+    EnvelopeStage stage() const { return processor.stage(); }
+
+    static constexpr int32_t kBlock = 64;
+    ADSR envelope;
+    ADSRProcessor processor;
+};
+
+TEST_F(EnvelopeTest, WithoutAttackTheFirstValueIsTheOutputLevel) {
+    envelope.setSustainLevel(0.5f);
+    envelope.setDecayAmount(0.5f);
+    processor.triggerEnvelope();
+    EXPECT_EQ(render(kBlock)[0], 0.5f);
+}
+
+TEST_F(EnvelopeTest, DecayFollowsTheAttackWithinOneBlock) {
+    envelope.setAttackAmount(0.1f); // 219 samples
+    envelope.setDecayAmount(0.5f);
+    envelope.setSustainLevel(0.25f);
+    const int32_t attack = envelope.attackSampleCount();
+    ASSERT_NE(attack % kBlock, 0);
+    processor.triggerEnvelope();
+    const auto values = renderFor(attack + 10);
+    EXPECT_EQ(values[0], 0.0f);
+    EXPECT_TRUE(std::is_sorted(values.begin(), values.begin() + attack));
+    const double step = 4096.0 / envelope.decaySampleCount();
+    for (int32_t i = 0; i < 10; ++i) {
+        const double curve = EnvelopeCurveTable::values[static_cast<int32_t>(i * step)];
+        const float decay = static_cast<float>((1.0 - curve) * 0.75 + 0.25);
+        EXPECT_EQ(values[static_cast<size_t>(attack + i)], decay * 0.5f) << "decay index " << i;
+    }
+}
+
+TEST_F(EnvelopeTest, ZeroSustainEndsTheEnvelopeAfterTheDecay) {
+    envelope.setSustainLevel(0.0f);
+    envelope.setDecayAmount(0.0f); // 2167 samples
+    processor.triggerEnvelope();
+    renderFor(2167);
+    EXPECT_EQ(stage(), EnvelopeStage::Sustaining);
+    EXPECT_EQ(render(kBlock)[0], 0.0f);
+    EXPECT_EQ(stage(), EnvelopeStage::Idle);
+}
+
+TEST_F(EnvelopeTest, ReleaseDuringAttackStartsFromTheLevelReached) {
+    envelope.setAttackAmount(0.5f); // about 1 s
+    envelope.setReleaseAmount(0.5f);
+    processor.triggerEnvelope();
+    const auto attack = renderFor(10 * kBlock);
+    processor.releaseEnvelope(false);
+    const auto release = render(kBlock);
+    EXPECT_EQ(release[0], attack.back());
+    EXPECT_LT(release[0], 0.25f);
+    EXPECT_LT(release[kBlock - 1], release[0]);
+}
+
+TEST_F(EnvelopeTest, ReleaseBeforeAnyBlockStartsFromTheSustainLevel) {
+    envelope.setSustainLevel(0.8f);
+    processor.triggerEnvelope();
+    processor.releaseEnvelope(false);
+    EXPECT_FLOAT_EQ(render(kBlock)[0], 0.8f * 0.5f);
+}
+
+TEST_F(EnvelopeTest, AfterTheReleaseTheEnvelopeStaysSilentAndIdle) {
+    envelope.setReleaseAmount(0.0f); // 2167 samples
+    processor.triggerEnvelope();
+    render(kBlock);
+    processor.releaseEnvelope(false);
+    const auto release = renderFor(2167);
+    EXPECT_GT(release[2000], 0.0f);
+    EXPECT_EQ(stage(), EnvelopeStage::Idle);
+    float* buffer = nullptr;
+    float constant = -1.0f;
+    EXPECT_FALSE(processor.renderEnvelope(&buffer, &constant, kBlock, false));
+    EXPECT_EQ(constant, 0.0f);
+    EXPECT_EQ(stage(), EnvelopeStage::Idle);
+}
+
+TEST_F(EnvelopeTest, FastReleaseRestartsFromTheLastLevelAndKeepsTheSharedSetting) {
+    envelope.setReleaseAmount(0.75f); // about 3.9 s
+    processor.triggerEnvelope();
+    render(kBlock);
+    processor.releaseEnvelope(false);
+    const auto slow = render(kBlock);
+    processor.releaseEnvelope(true);
+    const auto fast = renderFor(2167);
+    EXPECT_EQ(envelope.releaseAmount(), 0.75f);
+    EXPECT_NEAR(fast[0], slow.back(), 1e-4f);
+    EXPECT_EQ(stage(), EnvelopeStage::Idle);
+}
+
+TEST_F(EnvelopeTest, FlatDecayIsReportedAsAConstantWithTheSameValues) {
+    envelope.setDecayAmount(0.5f); // sustain 1: the decay runs from 1 to 1
+    ADSRProcessor filled(&envelope);
+    processor.triggerEnvelope();
+    filled.triggerEnvelope();
+    const int32_t attackDecay = envelope.attackDecaySampleCount();
+    for (int32_t done = 0; done <= attackDecay; done += kBlock) {
+        float* buffer = nullptr;
+        float constant = 0.0f;
+        ASSERT_FALSE(processor.renderEnvelope(&buffer, &constant, kBlock, false));
+        ASSERT_TRUE(filled.renderEnvelope(&buffer, &constant, kBlock, true));
+        EXPECT_TRUE(std::all_of(buffer, buffer + kBlock, [&](float v) { return v == 0.5f; }));
+        EXPECT_EQ(processor.stage(), filled.stage());
+    }
+    EXPECT_EQ(processor.stage(), EnvelopeStage::Sustaining);
+}
+
+TEST(EnvelopeBuffer, SmallerSizeKeepsTheBufferLargerReplacesIt) {
+    ADSR envelope(0, 44100.0);
+    ADSRProcessor processor(&envelope);
+    float* buffer = nullptr;
+    float constant = 1.0f;
+    processor.triggerEnvelope();
+    EXPECT_FALSE(processor.renderEnvelope(&buffer, &constant, 64, false));
+    EXPECT_EQ(constant, 0.0f);
+    EXPECT_EQ(processor.stage(), EnvelopeStage::Running); // nothing advanced without a buffer
+
+    envelope.applyBlockSize(256);
+    float* first = envelope.blockBuffer();
+    envelope.applyBlockSize(128);
+    EXPECT_EQ(envelope.blockBuffer(), first);
+    EXPECT_EQ(envelope.blockCapacity(), 128);
+    envelope.applyBlockSize(0);
+    EXPECT_EQ(envelope.blockCapacity(), 128);
+    envelope.applyBlockSize(1024);
+    EXPECT_EQ(envelope.blockCapacity(), 1024);
+    EXPECT_NE(envelope.blockBuffer(), nullptr);
+}
+
+} // namespace
