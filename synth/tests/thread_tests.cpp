@@ -3,12 +3,14 @@
 // change written during a block reaches the engine as soon as that block ends.
 #include "engine/adsr.h"
 #include "engine/microsynthvoicer.h"
+#include "engine/wavetableset.h"
 #include "synth_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cmath>
+#include <memory>
 #include <random>
 #include <thread>
 
@@ -22,6 +24,27 @@ int32_t listLength(MicroSynthVoicer& voicer) {
     for (Voice* voice = voicer.playingHead(); voice; voice = Voicer::nextInList(voice))
         ++length;
     return length;
+}
+
+// First in this executable: the process-wide tables are still unbuilt when two instances are
+// created at the same moment on two threads.
+TEST(Threads, TwoInstancesCreatedAtOnceShareOneSetOfTables) {
+    std::atomic<int32_t> ready{0};
+    std::unique_ptr<MicroSynth> made[2];
+    auto create = [&](int32_t which) {
+        ready.fetch_add(1);
+        while (ready.load() < 2) {
+        }
+        made[which] = std::make_unique<MicroSynth>(oriv_test::hostCallback);
+    };
+    std::thread first(create, 0);
+    std::thread second(create, 1);
+    first.join();
+    second.join();
+    EXPECT_EQ(WaveTableSet::table(WaveTableSet::Triangle)[2047], 0.9990234375f);
+    EXPECT_NEAR(EnvelopeCurveTable::values[1024], 0.613296f, 1.5e-6f);
+    EXPECT_EQ(made[0]->filterEnvelope().decaySampleCount(),
+              made[1]->filterEnvelope().decaySampleCount());
 }
 
 TEST(Threads, WritesAndProgramChangesDuringRenderingAreSafe) {
