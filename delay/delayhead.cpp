@@ -17,7 +17,6 @@ void DelayHead::sizeHeadBuffer(int32_t milliseconds) {
     buffer_.reset();
     bufferLength_ = 0;
     readIndex_ = 0;
-    writeIndex_ = 0;
     // Compared in double before converting, so absurd rates cannot overflow the length.
     const double samples = static_cast<double>(milliseconds) * sampleRate_ * 0.001;
     if (samples >= kMinBufferLength && samples < kMaxBufferLength + 1.0) {

@@ -108,7 +108,8 @@ private:
     float antiDenormal_ = 1e-9f;
     int32_t maxMilliseconds_ = kDefaultMaxMilliseconds;
     int32_t bufferLength_ = 0;
+    // The tape position. The write position is always read index + delay length, so the
+    // renderer derives it at the start of every block instead of keeping it.
     int32_t readIndex_ = 0;
-    int32_t writeIndex_ = 0;
     std::unique_ptr<float[]> buffer_;
 };

@@ -109,7 +109,6 @@ void HeadRenderer::render(DelayHead* const* heads, int32_t headCount, const floa
         const HeadBlock& b = blocks[h];
         DelayHead& head = *b.head;
         head.readIndex_ = b.read;
-        head.writeIndex_ = b.write;
         head.filterState_ = b.state;
         head.feedbackCurrent_ = b.feedback;
         head.antiDenormal_ = -b.offset;
