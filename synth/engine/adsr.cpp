@@ -6,6 +6,7 @@
 #include <new>
 
 float EnvelopeCurveTable::values[EnvelopeCurveTable::kLength + 1];
+double EnvelopeCurveTable::complements[EnvelopeCurveTable::kLength + 1];
 std::atomic<bool> EnvelopeCurveTable::built{false};
 
 namespace {
@@ -37,6 +38,8 @@ void ADSR::buildCurveTable() {
             EnvelopeCurveTable::values[k] = 1.0f - drop;
         }
         EnvelopeCurveTable::values[n] = EnvelopeCurveTable::values[n - 1];
+        for (int32_t k = 0; k <= n; ++k)
+            EnvelopeCurveTable::complements[k] = 1.0 - EnvelopeCurveTable::values[k];
         EnvelopeCurveTable::built.store(true, std::memory_order_release);
     });
 }
@@ -163,27 +166,26 @@ void ADSR::writeAttack(float* out, int32_t first, int32_t count) const {
 }
 
 void ADSR::writeDecay(float* out, int32_t first, int32_t count) const {
-    const float* const table = EnvelopeCurveTable::values;
+    const double* const fall = EnvelopeCurveTable::complements;
     const double step = decayStep_;
     const double sustain = sustainLevel_;
     const double depth = 1.0 - sustain;
     const float level = outputLevel_;
     double position = first;
     for (int32_t n = 0; n < count; ++n, position += 1.0) {
-        const double value = (1.0 - table[static_cast<int32_t>(position * step)]) * depth + sustain;
+        const double value = fall[static_cast<int32_t>(position * step)] * depth + sustain;
         out[n] = static_cast<float>(value) * level;
     }
 }
 
 float ADSR::writeRelease(float* out, int32_t first, int32_t count, double startLevel) const {
-    const float* const table = EnvelopeCurveTable::values;
+    const double* const fall = EnvelopeCurveTable::complements;
     const double step = releaseStep_;
     const float level = outputLevel_;
     double position = first;
     float value = 0.0f;
     for (int32_t n = 0; n < count; ++n, position += 1.0) {
-        value =
-            static_cast<float>((1.0 - table[static_cast<int32_t>(position * step)]) * startLevel);
+        value = static_cast<float>(fall[static_cast<int32_t>(position * step)] * startLevel);
         out[n] = value * level;
     }
     return value;

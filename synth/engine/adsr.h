@@ -16,6 +16,8 @@
 struct EnvelopeCurveTable {
     static constexpr int32_t kLength = 4096;
     static float values[kLength + 1];
+    // 1 - values[k], exact in double; the decay and release loops read it directly.
+    static double complements[kLength + 1];
     // Set once the table is complete.
     static std::atomic<bool> built;
 };

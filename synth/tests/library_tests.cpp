@@ -1,5 +1,6 @@
 // Oriv as a host meets it: loaded through the platform's loader, driven only through the
 // exported entry function and the descriptor's dispatcher.
+#include "factory_programs.h"
 #include "plugin_library.h"
 
 #include <gtest/gtest.h>

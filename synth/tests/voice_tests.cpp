@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -62,6 +63,28 @@ TEST_F(VoiceTest, BendMovesBothOscillatorsWithoutChangingTheTable) {
     EXPECT_NEAR(voice->oscillator2Increment() / before2, voice->oscillator1Increment() / before1,
                 1e-12);
     EXPECT_EQ(voice->waveTable(), WaveTableSet::table(WaveTableSet::Saw11));
+}
+
+// Power of one frequency in a signal (Goertzel).
+double powerAt(const std::vector<float>& signal, size_t begin, double hz) {
+    const double coefficient = 2.0 * std::cos(2.0 * std::numbers::pi * hz / 44100.0);
+    double previous = 0.0;
+    double older = 0.0;
+    for (size_t i = begin; i < signal.size(); ++i) {
+        const double current = signal[i] + coefficient * previous - older;
+        older = previous;
+        previous = current;
+    }
+    return previous * previous + older * older - coefficient * previous * older;
+}
+
+TEST_F(VoiceTest, SecondOscillatorSoundsAFifthUp) {
+    set(Osc2Det, 1.0f);
+    rig.noteOn(69);
+    rig.render(44100);
+    const double fifth = 440.0 * std::exp2(7.0 / 12.0);
+    EXPECT_GT(powerAt(rig.left, 4410, fifth), 100.0 * powerAt(rig.left, 4410, fifth - 30.0));
+    EXPECT_GT(powerAt(rig.left, 4410, fifth), 100.0 * powerAt(rig.left, 4410, 600.0));
 }
 
 TEST_F(VoiceTest, DetuneSnapsNearTheCentre) {
