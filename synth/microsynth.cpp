@@ -174,7 +174,7 @@ void MicroSynth::handleQueuedEvents() {
 }
 
 void MicroSynth::renderReplacing(float** inputs, float** outputs, int32_t frames) {
-    if (frames <= 0 || !outputs) return;
+    if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) return;
     if (!gate_.enterAudio()) {
         // A control thread is still applying a change: this block stays silent rather than
         // waiting for it.
@@ -190,7 +190,7 @@ void MicroSynth::renderReplacing(float** inputs, float** outputs, int32_t frames
 }
 
 void MicroSynth::renderVoicesOnly(float** inputs, float** outputs, int32_t frames) {
-    if (frames <= 0 || !outputs || !gate_.enterAudio()) return;
+    if (frames <= 0 || !outputs || !outputs[0] || !outputs[1] || !gate_.enterAudio()) return;
     pushParameterToEngine(gate_.takePending());
     renderPieces(inputs, outputs, frames, false);
     gate_.leave();

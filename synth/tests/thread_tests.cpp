@@ -114,4 +114,52 @@ TEST(Threads, AChangeWrittenDuringABlockArrivesWhenTheBlockEnds) {
     EXPECT_EQ(synth.filterEnvelope().attackAmount(), 0.7f);
 }
 
+// A control thread that stalls while it applies a change (as if the system paused it).
+class StallingSynth : public MicroSynth {
+public:
+    StallingSynth() : MicroSynth(oriv_test::hostCallback) {}
+    float parameterValue(int32_t channel, int32_t index) override {
+        if (stall && std::this_thread::get_id() != audioThread) {
+            stall = false;
+            holding.store(true);
+            while (!resume.load())
+                std::this_thread::yield();
+        }
+        return MicroSynth::parameterValue(channel, index);
+    }
+    std::atomic<bool> stall{false};
+    std::atomic<bool> holding{false};
+    std::atomic<bool> resume{false};
+    std::thread::id audioThread = std::this_thread::get_id();
+};
+
+TEST(Threads, TheAudioThreadNeverWaitsForAStalledWriter) {
+    StallingSynth synth;
+    synth.changeBlockSize(64);
+    synth.stall = true;
+    std::thread writer([&] { synth.writeParameter(VcfAtt, 0.3f); });
+    while (!synth.holding.load())
+        std::this_thread::yield();
+
+    // The engine is taken: the events wait, the block is silent.
+    EventList events;
+    events.noteOn(0, 60);
+    synth.handleEvents(events.block());
+    float left[64];
+    float right[64];
+    float* outputs[2] = {left, right};
+    left[0] = 1.0f;
+    synth.renderReplacing(nullptr, outputs, 64);
+    EXPECT_EQ(left[0], 0.0f);
+    EXPECT_EQ(synth.voicer().playingCount(), 0);
+
+    synth.resume = true;
+    writer.join();
+    EXPECT_EQ(synth.filterEnvelope().attackAmount(), 0.3f);
+    // The next block plays the note that waited, from its start.
+    synth.renderReplacing(nullptr, outputs, 64);
+    EXPECT_EQ(synth.voicer().playingCount(), 1);
+    EXPECT_NE(left[0], 0.0f);
+}
+
 } // namespace
