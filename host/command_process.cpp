@@ -45,6 +45,7 @@ int runProcess(const ProcessOptions& options, std::ostream& out, std::ostream& e
         return fail(err, "--tempo must be a positive number of beats per minute");
 
     std::string error;
+    if (!canCreateFile(options.output, error)) return fail(err, options.output + ": " + error);
     WavAudio input;
     if (!readWavFile(options.input, input, error)) return fail(err, options.input + ": " + error);
 

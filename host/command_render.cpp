@@ -30,6 +30,7 @@ int runRender(const RenderOptions& options, std::ostream& out, std::ostream& err
         return fail(err, "--rate must be from 1000 to 768000 Hz");
 
     std::string error;
+    if (!canCreateFile(options.output, error)) return fail(err, options.output + ": " + error);
     MidiFile midi;
     if (!readMidiFile(options.midi, midi, error)) return fail(err, options.midi + ": " + error);
     MidiSchedule schedule(midi, options.sampleRate);

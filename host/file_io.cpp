@@ -63,6 +63,21 @@ bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,
     return true;
 }
 
+bool canCreateFile(const std::string& path, std::string& error) {
+    std::error_code code;
+    const std::filesystem::path file(path);
+    if (std::filesystem::is_directory(file, code)) {
+        error = "is a directory, not a file";
+        return false;
+    }
+    const std::filesystem::path folder = file.parent_path();
+    if (!folder.empty() && !std::filesystem::is_directory(folder, code)) {
+        error = "cannot create: the folder " + folder.string() + " does not exist";
+        return false;
+    }
+    return true;
+}
+
 bool isSameFile(const std::string& a, const std::string& b) {
     std::error_code code;
     const bool same = std::filesystem::equivalent(a, b, code);

@@ -12,5 +12,9 @@ bool readFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::st
 // Creates or replaces the file with `bytes`. False with `error` when it cannot be written.
 bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 
+// False with `error` when `path` cannot become a file: its folder is missing, or it names a
+// folder. Checked before long work whose result goes there.
+bool canCreateFile(const std::string& path, std::string& error);
+
 // True when both paths name the same existing file (also through links or other spellings).
 bool isSameFile(const std::string& a, const std::string& b);

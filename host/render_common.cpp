@@ -191,10 +191,12 @@ void ProgressBar::update(int64_t done, int64_t total) {
     if (percent == lastPercent_) return;
     lastPercent_ = percent;
     constexpr int kWidth = 40;
-    const int filled = percent * kWidth / 100;
-    draw("[" + std::string(static_cast<size_t>(filled), '#') +
-         std::string(static_cast<size_t>(kWidth - filled), '-') + "] " + std::to_string(percent) +
-         "%");
+    char bar[kWidth + 1] = {};
+    for (int i = 0; i < kWidth; ++i)
+        bar[i] = i < percent * kWidth / 100 ? '#' : '-';
+    char line[80];
+    std::snprintf(line, sizeof line, "[%s] %d%%", bar, percent);
+    draw(line);
 }
 
 void ProgressBar::updateTail(double seconds) {

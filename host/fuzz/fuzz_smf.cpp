@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < positions.size(); ++i) {
         if (positions[i] < 0 || positions[i] > MidiFile::kMaxSamplePosition) std::abort();
         if (i > 0 && positions[i] < positions[i - 1]) std::abort(); // time never runs backwards
-        if ((file.events[i].bytes[0] & 0x80) == 0 || file.events[i].bytes[0] >= 0xF0)
-            std::abort();
+        if ((file.events[i].bytes[0] & 0x80) == 0 || file.events[i].bytes[0] >= 0xF0) std::abort();
     }
     file.tickToSample(file.endTick, 192000);
     return 0;

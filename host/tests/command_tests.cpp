@@ -1,4 +1,5 @@
 // qxahost process and render against real plug-ins loaded through the library boundary.
+#include "binary_dir.h"
 #include "render_commands.h"
 #include "test_files.h"
 
@@ -12,6 +13,8 @@
 #include <sstream>
 
 using namespace testfiles;
+using testing_paths::pluginPath;
+using testing_paths::runTool;
 
 namespace {
 
@@ -62,14 +65,12 @@ WavAudio monoSignal(uint32_t rate, size_t frames) {
 
 } // namespace
 
-#ifdef QXA_PLUGIN_QXA_TESTPLUGIN
-
 // The gain plug-in of the host-interface tests: output = input x 2 x Gain (0.5 by default;
 // program 1 "Quiet" has 0.25).
 class ProcessWithGainPlugin : public ::testing::Test {
 protected:
     ProcessWithGainPlugin() : dir_("qxa-process") {
-        options_.plugin = QXA_PLUGIN_QXA_TESTPLUGIN;
+        options_.plugin = pluginPath("QxaTestPlugin");
         options_.input = dir_.file("in.wav");
         options_.output = dir_.file("out.wav");
         options_.tailSeconds = 0.0;
@@ -143,6 +144,8 @@ TEST_F(ProcessWithGainPlugin, BadInputGivesOneLineErrorsAndWritesNothing) {
         {"no such program", [](ProcessOptions& o) { o.settings.program = 2; },
          "no program 2 (it has 2)"},
         {"not a plug-in", [&](ProcessOptions& o) { o.plugin = dir_.file("cut.wav"); }, ""},
+        {"output folder missing", [&](ProcessOptions& o) { o.output = dir_.file("no/out.wav"); },
+         "does not exist"},
     };
     for (const auto& c : cases) {
         ProcessOptions options = options_;
@@ -165,7 +168,7 @@ TEST(RenderWithEffect, RefusesAnEffectAsInstrumentAndBadMidiFiles) {
     writeBytes(dir.file("song.mid"), smfImage(0, 96, {{0x00, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0}}));
     writeBytes(dir.file("bad.mid"), smfImage(0, 96, {{0x00, 60, 100}}));
     RenderOptions options;
-    options.plugin = QXA_PLUGIN_QXA_TESTPLUGIN;
+    options.plugin = pluginPath("QxaTestPlugin");
     options.midi = dir.file("song.mid");
     options.output = dir.file("out.wav");
     CommandRun run = render(options);
@@ -181,4 +184,126 @@ TEST(RenderWithEffect, RefusesAnEffectAsInstrumentAndBadMidiFiles) {
     EXPECT_NE(render(options).err.find("refusing to write over the input file"), std::string::npos);
 }
 
+TEST(QxahostCommandLine, HelpForEachCommandAndUsageErrors) {
+    for (const char* command : {"process", "render"}) {
+        const auto help = runTool("qxahost", std::string(command) + " --help");
+        EXPECT_EQ(help.exitCode, 0) << command;
+        EXPECT_NE(help.output.find("--out"), std::string::npos) << help.output;
+        EXPECT_NE(help.output.find("--set"), std::string::npos) << help.output;
+    }
+    EXPECT_NE(runTool("qxahost", "render --help").output.find("--then-program"), std::string::npos);
+    // A missing required option and a misplaced --then-set are refused before anything runs.
+    EXPECT_NE(runTool("qxahost", "process x --out y.wav").exitCode, 0);
+    const auto orphan = runTool("qxahost", "render x --midi y.mid --out z.wav --then-set 0=1");
+    EXPECT_EQ(orphan.exitCode, 1);
+    EXPECT_NE(orphan.output.find("need --then EFFECT"), std::string::npos) << orphan.output;
+}
+
+namespace {
+
+// Index of the first sample of either channel at or above `level`, or -1.
+long firstAbove(const WavAudio& audio, float level) {
+    for (size_t i = 0; i < audio.frameCount(); ++i)
+        for (const auto& channel : audio.channels)
+            if (std::fabs(channel[i]) >= level) return static_cast<long>(i);
+    return -1;
+}
+
+// A format 0 file: 441 ticks per quarter at `bpm`; note 60 on at `onTick`, off at `offTick`.
+std::vector<uint8_t> singleNote(uint32_t microsPerQuarter, uint8_t onTick, uint8_t offTick) {
+    return smfImage(0, 441,
+                    {{0x00, 0xFF, 0x51, 0x03, static_cast<uint8_t>(microsPerQuarter >> 16),
+                      static_cast<uint8_t>(microsPerQuarter >> 8),
+                      static_cast<uint8_t>(microsPerQuarter), onTick, 0x90, 60, 100,
+                      static_cast<uint8_t>(offTick - onTick), 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0}});
+}
+
+} // namespace
+
+#ifdef QXA_HAVE_MALVOREE
+
+TEST(ProcessWithMalvoree, AnEchoArrivesWhereTheDelayAmountPutsIt) {
+    // One click at frame 100; only the wet signal (Mix 1), no tempo following, every head at a
+    // quarter of its two-second buffer: 22050 frames at 44.1 kHz, so the first sound is there.
+    ScratchDirectory dir("qxa-malvoree");
+    WavAudio click;
+    click.sampleRate = 44100;
+    click.channels.assign(1, std::vector<float>(1000, 0.0f));
+    click.channels[0][100] = 1.0f;
+    writeAudio(dir.file("click.wav"), click);
+    ProcessOptions options;
+    options.plugin = pluginPath("Malvoree");
+    options.input = dir.file("click.wav");
+    options.output = dir.file("echo.wav");
+    options.tailSeconds = 1.0;
+    options.settings.sets = {"Tempo=0", "Mix=1"};
+    for (const char* head : {"1", "2", "3", "4"})
+        options.settings.sets.push_back(std::string("Delay ") + head + "=0.25");
+    const CommandRun run = process(options);
+    ASSERT_EQ(run.code, 0) << run.err;
+    const WavAudio echo = readBack(options.output);
+    EXPECT_EQ(echo.frameCount(), 1000u + 44100u);
+    EXPECT_EQ(firstAbove(echo, 1e-3f), 100 + 22050);
+}
+
+#endif
+
+#ifdef QXA_HAVE_ORIV
+
+TEST(RenderWithOriv, ANoteSoundsFromExactlyItsEventFrameWhateverTheBlockSize) {
+    // 120 BPM at 441 ticks per quarter: one tick is 50 frames, so tick 21 is frame 1050, which
+    // falls into the third block of 512 at delta 26. The note must sound exactly 1050 frames
+    // later than the same note at tick 0, and the same with blocks of 100.
+    ScratchDirectory dir("qxa-oriv");
+    auto renderNote = [&](uint8_t onTick, int32_t blockSize) {
+        writeBytes(dir.file("note.mid"), singleNote(500000, onTick, 120));
+        RenderOptions options;
+        options.plugin = pluginPath("Oriv");
+        options.midi = dir.file("note.mid");
+        options.output = dir.file("note.wav");
+        options.blockSize = blockSize;
+        const CommandRun run = render(options);
+        EXPECT_EQ(run.code, 0) << run.err;
+        return readBack(options.output);
+    };
+    const WavAudio atStart = renderNote(0, 512);
+    const WavAudio late = renderNote(21, 512);
+    const long onset = firstAbove(atStart, 1e-9f);
+    ASSERT_GE(onset, 0);
+    EXPECT_LT(onset, 10);
+    EXPECT_EQ(firstAbove(late, 1e-9f), onset + 1050);
+    EXPECT_EQ(firstAbove(renderNote(21, 100), 1e-9f), onset + 1050);
+    EXPECT_GT(firstAbove(late, 0.01f), 0); // clearly audible
+    // The automatic tail ends half a second after the release has died away.
+    EXPECT_GT(late.frameCount(), 6000u + 22050u);
+    EXPECT_LT(late.frameCount(), 6000u + 30u * 44100u);
+}
+
+#ifdef QXA_HAVE_MALVOREE
+
+TEST(RenderWithOriv, TheMidiFilesTempoReachesTheChainedEcho) {
+    // Malvoree follows the tempo (Tempo on) and hears only its echoes (Mix 1): halving the
+    // file's tempo must double the time to the first echo.
+    ScratchDirectory dir("qxa-chain");
+    long firstEcho[2] = {};
+    const uint32_t tempos[2] = {500000, 1000000}; // 120 and 60 BPM
+    for (int i = 0; i < 2; ++i) {
+        writeBytes(dir.file("note.mid"), singleNote(tempos[i], 0, 2));
+        RenderOptions options;
+        options.plugin = pluginPath("Oriv");
+        options.midi = dir.file("note.mid");
+        options.output = dir.file("chain.wav");
+        options.effect = pluginPath("Malvoree");
+        options.effectSettings.sets = {"Tempo=1", "Mix=1"};
+        options.tailSeconds = 3.0;
+        const CommandRun run = render(options);
+        ASSERT_EQ(run.code, 0) << run.err;
+        firstEcho[i] = firstAbove(readBack(options.output), 1e-4f);
+    }
+    ASSERT_GT(firstEcho[0], 0);
+    EXPECT_NEAR(static_cast<double>(firstEcho[1]), 2.0 * firstEcho[0], 0.02 * firstEcho[1])
+        << firstEcho[0] << " " << firstEcho[1];
+}
+
+#endif
 #endif

@@ -21,7 +21,8 @@ inline void putBE(std::vector<uint8_t>& out, uint64_t value, int bytes) {
 }
 
 inline void putText(std::vector<uint8_t>& out, const char* text) {
-    out.insert(out.end(), text, text + 4);
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(text[i]));
 }
 
 // A canonical "fmt " chunk body of 16 bytes.
