@@ -192,11 +192,13 @@ void printText(const nlohmann::ordered_json& info) {
     }
 
     std::printf("\nParameters (%zu)\n", info["parameters"].size());
-    std::printf("  %3s  %-10s %-10s %s\n", "#", "title", "text", "unit");
+    // Texts are quoted: their blanks are part of what the host shows.
+    std::printf("  %3s  %-11s %-11s %s\n", "#", "title", "text", "unit");
     for (const auto& parameter : info["parameters"])
-        std::printf("  %3d  %-10s %-10s %s\n", parameter["index"].get<int>(),
-                    str(parameter["title"]).c_str(), str(parameter["text"]).c_str(),
-                    str(parameter["unit"]).c_str());
+        std::printf("  %3d  %-11s %-11s %s\n", parameter["index"].get<int>(),
+                    ("\"" + str(parameter["title"]) + "\"").c_str(),
+                    ("\"" + str(parameter["text"]) + "\"").c_str(),
+                    ("\"" + str(parameter["unit"]) + "\"").c_str());
 
     std::printf("\nPrograms (%zu), current %d \"%s\"\n", info["programs"].size(),
                 info["currentProgram"].get<int>(), str(info["currentProgramName"]).c_str());
