@@ -9,3 +9,4 @@ class App;
 void addInfoCommand(CLI::App& app);
 void addProcessCommand(CLI::App& app);
 void addRenderCommand(CLI::App& app);
+void addValidateCommand(CLI::App& app);

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     addInfoCommand(app);
     addProcessCommand(app);
     addRenderCommand(app);
+    addValidateCommand(app);
     // CLI11 would only say that a command is required; name the unknown one instead.
     std::string known;
     bool isKnown = false;

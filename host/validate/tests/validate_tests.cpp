@@ -1,0 +1,221 @@
+// qxahost validate through its command line: every check catches the fault built into its
+// probe plug-in and passes the good plug-ins; crashes, seeds, selection and the summary line
+// behave as a user and CI rely on.
+#include "binary_dir.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+using testing_paths::binaryDir;
+using testing_paths::pluginPath;
+
+namespace {
+
+#if defined(_WIN32)
+constexpr bool kLinux = false;
+#else
+constexpr bool kLinux = true;
+#endif
+
+struct ValidateRun {
+    int exitCode = -1;
+    std::string output; // standard output only: the report
+    nlohmann::json report;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Runs `qxahost validate <plugin> <arguments>`; the children's messages on standard error are
+// kept apart from the report.
+ValidateRun runValidate(const std::string& plugin, const std::string& arguments) {
+    static int counter = 0;
+    const std::string base =
+        binaryDir() + testing_paths::kSeparator + "validate-run-" + std::to_string(++counter);
+    const std::string command = "\"" + binaryDir() + testing_paths::kSeparator + "qxahost" +
+                                testing_paths::kExecutableSuffix + "\" validate \"" +
+                                pluginPath(plugin) + "\" " + arguments + " > \"" + base +
+                                ".out\" 2> \"" + base + ".err\"";
+#if defined(_WIN32)
+    const int status = std::system(("\"" + command + "\"").c_str());
+    ValidateRun run{status, {}, {}};
+#else
+    const int status = std::system(command.c_str());
+    ValidateRun run{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), {}, {}};
+#endif
+    run.output = readFile(base + ".out");
+    std::remove((base + ".out").c_str());
+    std::remove((base + ".err").c_str());
+    if (arguments.find("--json") != std::string::npos)
+        run.report = nlohmann::json::parse(run.output, nullptr, false);
+    return run;
+}
+
+// The entry of one check in a JSON report; null when it did not run.
+nlohmann::json checkEntry(const ValidateRun& run, const std::string& name) {
+    if (!run.report.is_object() || !run.report.contains("checks")) return nullptr;
+    for (const auto& entry : run.report["checks"])
+        if (entry["name"] == name) return entry;
+    return nullptr;
+}
+
+std::string statusOf(const ValidateRun& run, const std::string& name) {
+    const nlohmann::json entry = checkEntry(run, name);
+    return entry.is_null() ? "not run" : entry["status"].get<std::string>();
+}
+
+std::string reasonOf(const ValidateRun& run, const std::string& name) {
+    const nlohmann::json entry = checkEntry(run, name);
+    return entry.is_null() ? "" : entry["reason"].get<std::string>();
+}
+
+// A crash as the battery names it on this platform.
+const char* kAccessViolation = kLinux ? "crashed with signal 11 (SIGSEGV)"
+                                      : "crashed with exception 0xC0000005 (access violation)";
+
+struct FaultCase {
+    const char* plugin;
+    const char* check;
+    const char* strictness;
+    const char* expected; // part of the failure reason; empty: any failure
+    bool linuxOnly;
+};
+
+std::ostream& operator<<(std::ostream& out, const FaultCase& fault) {
+    return out << fault.plugin << " / " << fault.check;
+}
+
+const FaultCase kFaults[] = {
+    {"QxaFault_identity", "identity", "5", "an instrument with 2 audio inputs", false},
+    {"QxaFault_shared_table", "instantiation", "5", kAccessViolation, false},
+    {"QxaFault_leak", "instantiation", "5", "the heap grew by", true},
+    {"QxaFault_parameter_text", "parameters", "5", "the text of parameter 1 (Tone)", false},
+    {"QxaFault_program_values", "programs", "5", "after other programs were edited", false},
+    {"QxaFault_block_of_one", "audio-processing", "5", "block 1", false},
+    {"QxaFault_subnormal", "audio-processing", "6", "is subnormal", false},
+    {"QxaFault_oversized", "oversized-blocks", "5", "was left unwritten", false},
+    {"QxaFault_automation", "automation", "5", "is NaN", false},
+    {"QxaFault_threads", "parameter-thread-safety", "5", "", false},
+    {"QxaFault_allocation", "render-allocations", "5", "on the render thread", true},
+    {"QxaFault_event_delta", "event-fuzz", "5", "", false},
+    {"QxaFault_stuck_notes", "event-fuzz", "5", "still sounding", false},
+    {"QxaFault_dispatcher", "dispatcher", "5", kAccessViolation, false},
+    {"QxaFault_editor", "editor", "5", kAccessViolation, false},
+};
+
+class EachCheckCatchesItsFault : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(EachCheckCatchesItsFault, AndFailsTheRun) {
+    const FaultCase& fault = GetParam();
+    if (fault.linuxOnly && !kLinux) GTEST_SKIP() << "measured on Linux only";
+    const ValidateRun run =
+        runValidate(fault.plugin, std::string("--json --seed 3 --strictness ") + fault.strictness +
+                                      " --only " + fault.check);
+    ASSERT_TRUE(run.report.is_object()) << run.output;
+    EXPECT_EQ(statusOf(run, fault.check), "fail") << run.output;
+    EXPECT_NE(reasonOf(run, fault.check).find(fault.expected), std::string::npos)
+        << reasonOf(run, fault.check);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.report["failed"], 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(ValidateBattery, EachCheckCatchesItsFault, testing::ValuesIn(kFaults));
+
+// The good plug-ins pass every check that applies to them; the others are skipped for a
+// reason, never failed.
+void expectNoFailure(const ValidateRun& run) {
+    ASSERT_TRUE(run.report.is_object()) << run.output;
+    for (const auto& entry : run.report["checks"])
+        EXPECT_NE(entry["status"], "fail") << entry["name"] << ": " << entry["reason"];
+    EXPECT_EQ(run.report["failed"], 0);
+    EXPECT_EQ(run.exitCode, 0);
+}
+
+TEST(ValidateBattery, TheHostInterfaceTestPluginPassesAtStrictness5) {
+    const ValidateRun run = runValidate("QxaTestPlugin", "--json --seed 11");
+    expectNoFailure(run);
+    EXPECT_EQ(run.report["checks"].size(), 12u);
+    EXPECT_EQ(statusOf(run, "event-fuzz"), "skip"); // an effect
+    EXPECT_EQ(statusOf(run, "editor"), "skip");     // no editor
+}
+
+TEST(ValidateBattery, TheProbeEffectPassesAtStrictness8) {
+    const ValidateRun run = runValidate("QxaProbeEffect", "--json --seed 12 --strictness 8");
+    expectNoFailure(run);
+    EXPECT_EQ(statusOf(run, "editor"), "pass");
+    EXPECT_EQ(statusOf(run, "render-allocations"), kLinux ? "pass" : "skip");
+}
+
+TEST(ValidateBattery, TheProbeSynthPassesAtStrictness8) {
+    const ValidateRun run = runValidate("QxaProbeSynth", "--json --seed 13 --strictness 8");
+    expectNoFailure(run);
+    EXPECT_EQ(statusOf(run, "event-fuzz"), "pass");
+}
+
+TEST(ValidateBattery, SubnormalOutputIsJudgedFromStrictness6) {
+    EXPECT_EQ(statusOf(runValidate("QxaFault_subnormal",
+                                   "--json --seed 3 --strictness 5 --only audio-processing"),
+                       "audio-processing"),
+              "pass");
+}
+
+TEST(ValidateCommand, PrintsOneLinePerCheckAndTheSummary) {
+    const ValidateRun run =
+        runValidate("QxaFault_program_values", "--seed 5 --only identity,programs,parameters");
+    EXPECT_EQ(run.exitCode, 1);
+    std::istringstream lines(run.output);
+    std::vector<std::string> all;
+    for (std::string line; std::getline(lines, line);)
+        all.push_back(line);
+    ASSERT_GE(all.size(), 5u) << run.output;
+    EXPECT_EQ(all[1].rfind("PASS identity ", 0), 0u) << all[1];
+    EXPECT_EQ(all[2].rfind("PASS parameters ", 0), 0u) << all[2];
+    EXPECT_EQ(all[3].rfind("FAIL programs ", 0), 0u) << all[3];
+    EXPECT_NE(all[4].find("--seed 5 --only programs"), std::string::npos) << all[4];
+    EXPECT_EQ(all.back(), "2 passed, 1 failed");
+}
+
+TEST(ValidateCommand, ASeedRepeatsAFailureExactly) {
+    const std::string arguments = "--json --seed 77 --only automation";
+    const ValidateRun first = runValidate("QxaFault_automation", arguments);
+    const ValidateRun second = runValidate("QxaFault_automation", arguments);
+    EXPECT_EQ(reasonOf(first, "automation"), reasonOf(second, "automation"));
+    EXPECT_EQ(first.report["seed"], 77);
+}
+
+TEST(ValidateCommand, StrictnessSelectsChecksAndSkipLeavesThemOut) {
+    const ValidateRun lowest = runValidate("QxaTestPlugin", "--json --seed 1 --strictness 1");
+    ASSERT_TRUE(lowest.report.is_object()) << lowest.output;
+    EXPECT_EQ(lowest.report["checks"].size(), 2u);
+    EXPECT_EQ(statusOf(lowest, "identity"), "pass");
+    EXPECT_EQ(statusOf(lowest, "instantiation"), "pass");
+
+    // The faulty vendor call crashes the dispatcher and the editor checks (the wheel).
+    const ValidateRun skipping =
+        runValidate("QxaFault_dispatcher",
+                    "--json --seed 1 --strictness 4 --skip dispatcher,instantiation --skip editor");
+    EXPECT_EQ(statusOf(skipping, "dispatcher"), "not run");
+    EXPECT_EQ(statusOf(skipping, "editor"), "not run");
+    EXPECT_EQ(statusOf(skipping, "instantiation"), "not run");
+    EXPECT_EQ(statusOf(skipping, "automation"), "pass");
+    EXPECT_EQ(skipping.exitCode, 0);
+}
+
+TEST(ValidateCommand, RefusesUnknownChecksAndMissingFiles) {
+    const ValidateRun unknown = runValidate("QxaTestPlugin", "--only identity,nonsense");
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_EQ(unknown.output, "");
+    const ValidateRun missing = runValidate("NoSuchPlugin", "--only identity");
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.output, "");
+}
+
+} // namespace
