@@ -1,18 +1,49 @@
 #!/usr/bin/env bash
-# The demo: qxahost loads the plug-ins on both platforms (Linux natively, Windows under Wine)
-# and shows what they are; where the plug-ins and the demo material exist, it renders audio.
+# The demo: qxahost loads Oriv and Malvoree on both platforms (Linux natively, Windows under
+# Wine), shows what they are, plays the demo MIDI file through Oriv and then Malvoree, and runs
+# a click pattern through Malvoree. The WAV files land in build/<preset>/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-linux_bin=build/linux/bin
-windows_bin=build/windows/bin
-wine_run=scripts/wine-run.sh
+midi=host/demo/demo.mid
 
 banner() { printf '\n=== %s ===\n' "$*"; }
 
-for plugin in QxaTestPlugin; do
-    banner "Linux: qxahost info $linux_bin/$plugin.so"
-    "$linux_bin/qxahost" info "$linux_bin/$plugin.so"
-    banner "Windows (Wine): qxahost.exe info $windows_bin/$plugin.dll"
-    "$wine_run" "$windows_bin/qxahost.exe" info "$windows_bin/$plugin.dll"
+# run PRESET COMMAND...: qxahost of that preset, under Wine for Windows.
+run() {
+    local preset=$1
+    shift
+    if [ "$preset" = windows ]; then
+        scripts/wine-run.sh build/windows/bin/qxahost.exe "$@" 2> >(grep -v '^X connection' >&2)
+    else
+        build/linux/bin/qxahost "$@"
+    fi
+}
+
+for preset in linux windows; do
+    bin=build/$preset/bin
+    out=build/$preset/demo
+    suffix=.so
+    [ "$preset" = windows ] && suffix=.dll
+    mkdir -p "$out"
+    rm -f "$out"/*.wav
+
+    for plugin in Oriv Malvoree; do
+        banner "$preset: qxahost info $bin/$plugin$suffix (identity; --help for more)"
+        run "$preset" info "$bin/$plugin$suffix" | sed -n '1,12p'
+    done
+
+    banner "$preset: the demo song through Oriv"
+    run "$preset" render "$bin/Oriv$suffix" --midi "$midi" --out "$out/oriv.wav"
+
+    banner "$preset: the demo song through Oriv, then Malvoree"
+    run "$preset" render "$bin/Oriv$suffix" --midi "$midi" --out "$out/oriv-malvoree.wav" \
+        --then "$bin/Malvoree$suffix" --then-set Mix=0.35 --then-set "Feedb 1=0.6"
+
+    banner "$preset: a click pattern through Malvoree"
+    run "$preset" make-clicks "$out/clicks.wav"
+    run "$preset" process "$bin/Malvoree$suffix" --in "$out/clicks.wav" --out "$out/clicks-malvoree.wav"
 done
+
+banner "demo output"
+ls -l build/linux/demo/*.wav build/windows/demo/*.wav
