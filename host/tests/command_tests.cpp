@@ -199,6 +199,16 @@ TEST(QxahostCommandLine, HelpForEachCommandAndUsageErrors) {
     EXPECT_NE(orphan.output.find("need --then EFFECT"), std::string::npos) << orphan.output;
 }
 
+TEST(QxahostCommandLine, HiddenMakeClicksWritesTheDemoInput) {
+    ScratchDirectory dir("qxa-clicks");
+    const auto run = runTool("qxahost", "make-clicks \"" + dir.file("clicks.wav") + "\" --count 3");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const WavAudio clicks = readBack(dir.file("clicks.wav"));
+    ASSERT_EQ(clicks.channels.size(), 1u);
+    EXPECT_EQ(clicks.frameCount(), 3u * 22050u + 110250u); // a click every 0.5 s, then 2.5 s
+    EXPECT_EQ(runTool("qxahost", "--help").output.find("make-clicks"), std::string::npos);
+}
+
 namespace {
 
 // Index of the first sample of either channel at or above `level`, or -1.

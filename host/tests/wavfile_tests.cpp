@@ -70,7 +70,7 @@ TEST(WavRoundTrip, PcmWritingRoundsClipsAndSilencesNaN) {
     audio.channels = {
         {1.5f, -2.0f, std::numeric_limits<float>::quiet_NaN(), 0.6f / 32768.0f, -0.4f / 32768.0f}};
     const WavAudio decoded = decode(encode(audio, WavSampleFormat::Pcm16));
-    EXPECT_EQ(decoded.channels[0],
+    EXPECT_EQ(decoded.channels.at(0),
               (std::vector<float>{32767.0f / 32768.0f, -1.0f, 0.0f, 1.0f / 32768.0f, 0.0f}));
 }
 
@@ -79,7 +79,7 @@ TEST(WavReading, DecodesEachSampleFormat) {
     putLE(pcm32, 0x40000000, 4);
     putLE(pcm32, 0x80000000, 4);
     EXPECT_EQ(
-        decode(riffImage({{"fmt ", formatBody(1, 1, 8000, 32)}, {"data", pcm32}})).channels[0],
+        decode(riffImage({{"fmt ", formatBody(1, 1, 8000, 32)}, {"data", pcm32}})).channels.at(0),
         (std::vector<float>{0.5f, -1.0f}));
 
     std::vector<uint8_t> float64;
@@ -88,7 +88,7 @@ TEST(WavReading, DecodesEachSampleFormat) {
     std::memcpy(&word, &value, 8);
     putLE(float64, word, 8);
     EXPECT_EQ(
-        decode(riffImage({{"fmt ", formatBody(3, 1, 8000, 64)}, {"data", float64}})).channels[0],
+        decode(riffImage({{"fmt ", formatBody(3, 1, 8000, 64)}, {"data", float64}})).channels.at(0),
         (std::vector<float>{-0.125f}));
 
     std::vector<uint8_t> pcm24; // left -1/2, right smallest negative step
@@ -96,8 +96,8 @@ TEST(WavReading, DecodesEachSampleFormat) {
     putLE(pcm24, 0xFFFFFF, 3);
     const WavAudio stereo24 =
         decode(riffImage({{"fmt ", formatBody(1, 2, 96000, 24)}, {"data", pcm24}}));
-    EXPECT_EQ(stereo24.channels[0][0], -0.5f);
-    EXPECT_EQ(stereo24.channels[1][0], -1.0f / 8388608.0f);
+    EXPECT_EQ(stereo24.channels.at(0).at(0), -0.5f);
+    EXPECT_EQ(stereo24.channels.at(1).at(0), -1.0f / 8388608.0f);
 }
 
 TEST(WavReading, ExtensibleFilesUseTheirSubFormat) {
@@ -106,13 +106,14 @@ TEST(WavReading, ExtensibleFilesUseTheirSubFormat) {
     putLE(pcm, 0xFFFFFF00, 4);
     const WavAudio audio =
         decode(riffImage({{"fmt ", extensibleBody(1, 2, 44100, 32, 24)}, {"data", pcm}}));
-    EXPECT_EQ(audio.channels[0][0], static_cast<float>(0x123456) / 8388608.0f);
-    EXPECT_EQ(audio.channels[1][0], -1.0f / 8388608.0f);
+    EXPECT_EQ(audio.channels.at(0).at(0), static_cast<float>(0x123456) / 8388608.0f);
+    EXPECT_EQ(audio.channels.at(1).at(0), -1.0f / 8388608.0f);
 
     std::vector<uint8_t> flt;
     putLE(flt, 0x3F000000, 4); // 0.5f
     EXPECT_EQ(decode(riffImage({{"fmt ", extensibleBody(3, 1, 44100, 32, 32)}, {"data", flt}}))
-                  .channels[0][0],
+                  .channels.at(0)
+                  .at(0),
               0.5f);
 
     auto unknown = extensibleBody(1, 1, 44100, 16, 16);
@@ -129,7 +130,7 @@ TEST(WavReading, SkipsOtherChunksIncludingOddSizedOnes) {
                                              {"junk", {9}},
                                              {"data", data}}));
     EXPECT_EQ(audio.sampleRate, 22050u);
-    EXPECT_EQ(audio.channels[0], (std::vector<float>{0.5f}));
+    EXPECT_EQ(audio.channels.at(0), (std::vector<float>{0.5f}));
 }
 
 TEST(WavReading, EveryCutOfAFileIsRefusedAsTruncated) {
