@@ -25,8 +25,11 @@ constexpr const char* kVendor = "Quellmark Sound Laboratories";
 constexpr const char* kProduct = "Oriv";
 constexpr const char* kCapabilities[] = {"sendQxaEvents", "sendQxaMidiEvent", "receiveQxaEvents",
                                          "receiveQxaMidiEvent"};
-// Longest texts the host's buffers are known to hold.
-constexpr int32_t kNameTextLength = 63;
+// Longest texts the host's buffers hold (a NUL follows): parameter titles, units and value
+// texts 8 characters, effect and product names 31, the vendor 63.
+constexpr int32_t kParameterLabelLength = 8;
+constexpr int32_t kEffectNameLength = 31;
+constexpr int32_t kVendorTextLength = 63;
 
 double tableStepFor(double sampleRate) {
     return static_cast<float>(kWaveTableLength / sampleRate);
@@ -363,7 +366,7 @@ void MicroSynth::copyParameterUnit(int32_t index, char* buffer) {
         buffer[0] = '\0';
         return;
     }
-    copyText(buffer, currentProgramRecord().parameters[index].unit, kParameterTextBytes - 1);
+    copyText(buffer, currentProgramRecord().parameters[index].unit, kParameterLabelLength);
 }
 
 void MicroSynth::copyParameterText(int32_t index, char* buffer) {
@@ -372,7 +375,7 @@ void MicroSynth::copyParameterText(int32_t index, char* buffer) {
         buffer[0] = '\0';
         return;
     }
-    formatFloat(readParameter(index), buffer, 8);
+    formatFloat(readParameter(index), buffer, kParameterLabelLength);
 }
 
 void MicroSynth::copyParameterTitle(int32_t index, char* buffer) {
@@ -381,7 +384,7 @@ void MicroSynth::copyParameterTitle(int32_t index, char* buffer) {
         buffer[0] = '\0';
         return;
     }
-    copyText(buffer, currentProgramRecord().parameters[index].title, kParameterTextBytes - 1);
+    copyText(buffer, currentProgramRecord().parameters[index].title, kParameterLabelLength);
 }
 
 bool MicroSynth::describeOutput(int32_t index, PinInfo* pin) {
@@ -392,17 +395,17 @@ bool MicroSynth::describeOutput(int32_t index, PinInfo* pin) {
 }
 
 bool MicroSynth::copyEffectName(char* text) {
-    copyText(text, kProduct, kNameTextLength);
+    copyText(text, kProduct, kEffectNameLength);
     return true;
 }
 
 bool MicroSynth::copyVendorName(char* text) {
-    copyText(text, kVendor, kNameTextLength);
+    copyText(text, kVendor, kVendorTextLength);
     return true;
 }
 
 bool MicroSynth::copyProductName(char* text) {
-    copyText(text, kProduct, kNameTextLength);
+    copyText(text, kProduct, kEffectNameLength);
     return true;
 }
 

@@ -194,14 +194,16 @@ float ADSR::writeRelease(float* out, int32_t first, int32_t count, double startL
 double ADSR::renderSegment(int32_t start, int32_t frames, double startLevel) {
     if (frames <= 0) return startLevel;
     float* out = blockBuffer_.get();
-    const int32_t end = start + frames;
+    // 64-bit: a position near the top of the range plus a block must not wrap around.
+    const int64_t end = int64_t{start} + frames;
 
     if (start < attackDecaySamples_) {
         lastLevel_ = sustainLevel_;
         const float sustainValue = sustainLevel_ * outputLevel_;
         int32_t decayFirst = start - attackSamples_;
         if (start < attackSamples_) {
-            const int32_t attacked = std::min(end, attackSamples_) - start;
+            const auto attacked =
+                static_cast<int32_t>(std::min<int64_t>(end, attackSamples_) - start);
             writeAttack(out, start, attacked);
             out += attacked;
             decayFirst = 0;
@@ -210,9 +212,10 @@ double ADSR::renderSegment(int32_t start, int32_t frames, double startLevel) {
         const int32_t decayed = std::clamp(decaySamples_ - decayFirst, 0, remaining);
         writeDecay(out, decayFirst, decayed);
         std::fill(out + decayed, out + remaining, sustainValue);
-        if (start < attackSamples_ && remaining == 0) return attackValue(end - 1);
-        const int32_t last = decayFirst + remaining - 1;
-        return last < decaySamples_ ? decayValue(last) : sustainLevel_;
+        if (start < attackSamples_ && remaining == 0)
+            return attackValue(static_cast<int32_t>(end - 1));
+        const int64_t last = int64_t{decayFirst} + remaining - 1;
+        return last < decaySamples_ ? decayValue(static_cast<int32_t>(last)) : sustainLevel_;
     }
 
     const int32_t first = start - attackDecaySamples_;

@@ -4,6 +4,11 @@
 
 #include <algorithm>
 
+void ADSRProcessor::advance(int32_t frames) {
+    // Saturates: segment counts reach the top of the range only at absurd sample rates.
+    position_ = static_cast<int32_t>(std::min<int64_t>(int64_t{position_} + frames, 2147483647));
+}
+
 void ADSRProcessor::triggerEnvelope() {
     fastRelease_ = false;
     position_ = 0;
@@ -48,7 +53,7 @@ bool ADSRProcessor::renderEnvelope(float** buffer, float* constant, int32_t fram
             const float sharedRelease = envelope_->releaseAmount();
             if (fastRelease_) envelope_->setReleaseAmount(static_cast<float>(fastReleaseAmount_));
             level_ = envelope_->renderSegment(position_, frames, level_);
-            position_ += frames;
+            advance(frames);
             if (stage_ == EnvelopeStage::Running &&
                 position_ >= envelope_->attackDecaySampleCount())
                 stage_ = EnvelopeStage::Sustaining;
@@ -58,7 +63,7 @@ bool ADSRProcessor::renderEnvelope(float** buffer, float* constant, int32_t fram
             return true;
         }
         // A flat stretch of attack and decay: the same bookkeeping, no buffer.
-        position_ += frames;
+        advance(frames);
         if (position_ >= envelope_->attackDecaySampleCount()) stage_ = EnvelopeStage::Sustaining;
         return false;
     }

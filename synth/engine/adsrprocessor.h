@@ -36,6 +36,8 @@ public:
     double level() const { return level_; }
 
 private:
+    void advance(int32_t frames);
+
     double level_ = 0.0;
     double fastReleaseAmount_ = 0.2;
     ADSR* envelope_;

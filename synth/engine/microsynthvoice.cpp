@@ -90,8 +90,9 @@ void MicroSynthVoice::updateOutputGains(double compensation) {
 void MicroSynthVoice::refreshFromParameters() {
     updatePitch();
     const double sampleRate = synth_->synthSampleRate();
-    const int32_t harmonicRoom =
-        std::max(4, static_cast<int32_t>(sampleRate * 0.5 / oscillator1Frequency_));
+    // Capped far above the largest table's 47 harmonics, so absurd rates cannot overflow.
+    const double room = std::min(sampleRate * 0.5 / oscillator1Frequency_, 1e6);
+    const int32_t harmonicRoom = std::max(4, static_cast<int32_t>(room));
     const int32_t wave = static_cast<int32_t>(synth_->parameterValue(channel_, OscWave) * 3.0);
     waveTable_ = chooseWaveTable(wave, harmonicRoom);
 

@@ -8,6 +8,11 @@
 // Construction and lists
 // ---------------------------------------------------------------------------------------------
 
+int32_t Voicer::wrappingAdd(int32_t a, int32_t b) {
+    // The sample clock runs over after 13 hours at 44.1 kHz; it wraps like an unsigned counter.
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
 Voicer::Voicer(SynthContext* synth, int32_t count) : synth_(synth) {
     for (int32_t channel = 0; channel < kChannels; ++channel) {
         volume_[channel] = 0.78125;
@@ -161,7 +166,7 @@ Voice* Voicer::startVoice(int32_t channel, int32_t note, int32_t velocity, int32
     voice->forceReleased_ = 0;
     voice->sustainHeld_ = 0;
     voice->sostenutoHeld_ = 0;
-    voice->startTime_ = sampleClock_ + delta;
+    voice->startTime_ = wrappingAdd(sampleClock_, delta);
     if (sostenutoEnabled_[channel] && sostenutoCapture_[channel].test(note))
         voice->sostenutoHeld_ = 1;
 

@@ -138,6 +138,7 @@ protected:
     void noteOffFromParser(int32_t channel, int32_t note, int32_t velocity, bool isNoteOff);
     void controllerFromParser(int32_t channel, int32_t controller, int32_t value, int32_t delta);
     int32_t softened(int32_t channel, int32_t velocity) const;
+    static int32_t wrappingAdd(int32_t a, int32_t b);
     void renderPlayingVoice(Voice* voice, float** inputs, float** outputs, int32_t frames);
 
     SynthContext* synth_;

@@ -154,7 +154,7 @@ void Voicer::renderBlock(float** inputs, float** outputs, int32_t frames) {
 
 void Voicer::renderVoices(float** inputs, float** outputs, int32_t frames) {
     if (frames <= 0) return;
-    sampleClock_ += frames;
+    sampleClock_ = wrappingAdd(sampleClock_, frames);
 
     if (maxVoices_ != 0 && playingCount_ > maxVoices_) {
         Voice* oldest = playingTail_;
@@ -196,7 +196,9 @@ void Voicer::renderPlayingVoice(Voice* voice, float** inputs, float** outputs, i
         // The note starts in a later block. A note-off placed before its own note-on is kept
         // at the note's start, never before it.
         voice->startDelay_ = start - frames;
-        if (stop != 0) voice->stopDelay_ = std::max(stop - frames, voice->startDelay_);
+        if (stop != 0)
+            voice->stopDelay_ =
+                static_cast<int32_t>(std::max<int64_t>(int64_t{stop} - frames, voice->startDelay_));
         return;
     }
 
