@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -110,6 +111,17 @@ TEST(Render, NoteOffBeforeItsNoteOnReleasesAtTheStart) {
     reference.render(64, near.noteOn(100, 60).noteOff(100, 60));
     reference.render(4096);
     EXPECT_EQ(ahead.left(), reference.left());
+}
+
+TEST(Render, ExtremeDeltasAreSurvived) {
+    SynthRig rig(44100.0f, 64);
+    EventList events;
+    events.noteOn(INT32_MAX, 60).noteOff(INT32_MIN, 60).noteOn(-5, 62).noteOff(INT32_MIN, 62);
+    rig.render(64, events);
+    rig.render(64);
+    EXPECT_EQ(rig.firstSound(), 0); // note 62 starts at once, in its release
+    for (float value : rig.left())
+        ASSERT_TRUE(std::isfinite(value));
 }
 
 TEST(Render, EmptyCallsRenderNothing) {
