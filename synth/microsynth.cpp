@@ -83,8 +83,10 @@ MicroSynth::MicroSynth(HostCallback host)
 
     for (int32_t program = 0; program < kSynthProgramCount; ++program) {
         const FactoryProgram& factory = kFactoryPrograms[static_cast<size_t>(program)];
+        char name[kProgramNameBytes];
+        copyBounded(name, factory.name, kProgramNameBytes - 1);
         selectProgram(program);
-        renameProgram(const_cast<char*>(factory.name));
+        renameProgram(name);
         for (int32_t i = 0; i < kSynthParameterCount; ++i)
             writeParameter(i, factory.values[static_cast<size_t>(i)]);
     }
