@@ -114,9 +114,13 @@ CheckProcessResult runCheckProcess(const std::vector<std::string>& arguments,
     GetModuleFileNameA(nullptr, executable, MAX_PATH);
 
     std::string commandLine = quoteArgument(executable);
-    for (const std::string& argument : arguments)
-        commandLine += " " + quoteArgument(argument);
-    commandLine += " --result-file " + quoteArgument(reportPath);
+    // Appended piece by piece: `" " + text` trips GCC 12's false -Wrestrict warning.
+    for (const std::string& argument : arguments) {
+        commandLine += ' ';
+        commandLine += quoteArgument(argument);
+    }
+    commandLine += " --result-file ";
+    commandLine += quoteArgument(reportPath);
 
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);

@@ -266,6 +266,8 @@ void validate(const ValidateOptions& options) {
 void addValidateCommand(CLI::App& app) {
     auto* command = app.add_subcommand(
         "validate", "Run a battery of checks on a plug-in, each in a process of its own");
+    // Paths such as /work/Oriv.dll under Wine are plug-ins, not Windows-style options.
+    command->allow_windows_style_options(false);
     auto options = std::make_shared<ValidateOptions>();
     command
         ->add_option("PLUGIN", options->pluginPath,
