@@ -44,8 +44,14 @@ for preset in "${presets[@]}"; do
         continue
     fi
     echo "== $preset tests"
-    rm -f "$dir"/test-results/*.xml "$dir/ctest-junit.xml"
-    ctest --test-dir "$dir" --output-on-failure -j2 --output-junit "$dir/ctest-junit.xml"
+    junit="$PWD/$dir/ctest-junit.xml"
+    rm -f "$dir"/test-results/*.xml "$junit"
+    ctest --test-dir "$dir" --output-on-failure -j2 --output-junit "$junit"
+    if [ ! -f "$junit" ]; then
+        echo "run-tests: ctest wrote no report for $preset" >&2
+        failed=$((failed + 1))
+        continue
+    fi
 
     # ctest's JUnit report: one <testcase> per registered test, with its status.
     while IFS='|' read -r name status; do
@@ -63,7 +69,7 @@ for preset in "${presets[@]}"; do
         else
             failed=$((failed + 1))
         fi
-    done < <(grep -o '<testcase name="[^"]*"[^>]*status="[a-z]*"' "$dir/ctest-junit.xml" |
+    done < <(grep -o '<testcase name="[^"]*"[^>]*status="[a-z]*"' "$junit" |
              sed -E 's/<testcase name="([^"]*)".*status="([a-z]*)"/\1|\2/')
 done
 

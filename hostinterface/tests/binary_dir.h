@@ -32,8 +32,7 @@ inline std::string binaryDir() {
     GetModuleFileNameA(nullptr, path, sizeof(path) - 1);
 #else
     const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    if (length > 0)
-        path[length] = '\0';
+    if (length > 0) path[length] = '\0';
 #endif
     std::string text = path;
     return text.substr(0, text.find_last_of("/\\"));
@@ -41,6 +40,17 @@ inline std::string binaryDir() {
 
 inline std::string pluginPath(const std::string& name) {
     return binaryDir() + kSeparator + name + kPluginSuffix;
+}
+
+// A path or argument in double quotes. Built by appending: GCC 12 at -O3 warns falsely
+// (-Wrestrict) about `"literal" + std::string` temporaries.
+inline std::string quoted(const std::string& text) {
+    std::string result;
+    result.reserve(text.size() + 2);
+    result += '"';
+    result += text;
+    result += '"';
+    return result;
 }
 
 struct CommandResult {
@@ -51,13 +61,17 @@ struct CommandResult {
 // Runs a program from the binary folder with the given arguments (already quoted as needed).
 inline CommandResult runTool(const std::string& tool, const std::string& arguments) {
     static int counter = 0;
-    const std::string outputPath = binaryDir() + kSeparator + "tool-output-" +
-                                   std::to_string(++counter) + ".txt";
-    const std::string command = "\"" + binaryDir() + kSeparator + tool + kExecutableSuffix +
-                                "\" " + arguments + " > \"" + outputPath + "\" 2>&1";
+    const std::string outputPath =
+        binaryDir() + kSeparator + "tool-output-" + std::to_string(++counter) + ".txt";
+    std::string command = quoted(binaryDir() + kSeparator + tool + kExecutableSuffix);
+    command += ' ';
+    command += arguments;
+    command += " > ";
+    command += quoted(outputPath);
+    command += " 2>&1";
 #if defined(_WIN32)
     // cmd.exe strips the outer quotes of a command line that starts with one.
-    const int status = std::system(("\"" + command + "\"").c_str());
+    const int status = std::system(quoted(command).c_str());
     CommandResult result{status, {}};
 #else
     const int status = std::system(command.c_str());

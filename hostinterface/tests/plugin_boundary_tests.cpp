@@ -13,6 +13,7 @@
 #endif
 
 using testing_paths::pluginPath;
+using testing_paths::quoted;
 using testing_paths::runTool;
 
 namespace {
@@ -139,7 +140,8 @@ TEST(HostErrors, EachKindOfBadLibraryGetsItsOwnMessage) {
 }
 
 TEST(QxahostInfo, PrintsIdentityParametersProgramsAndCapabilities) {
-    const auto result = runTool("qxahost", "info \"" + pluginPath("QxaTestPlugin") + "\"");
+    const auto result =
+        runTool("qxahost", std::string("info ") + quoted(pluginPath("QxaTestPlugin")));
     ASSERT_EQ(result.exitCode, 0) << result.output;
     for (const char* expected :
          {"Name        QxaTest", "Vendor      Quellmark Sound Laboratories",
@@ -153,7 +155,8 @@ TEST(QxahostInfo, PrintsIdentityParametersProgramsAndCapabilities) {
 }
 
 TEST(QxahostInfo, JsonCarriesTheSameFacts) {
-    const auto result = runTool("qxahost", "info --json \"" + pluginPath("QxaTestPlugin") + "\"");
+    const auto result =
+        runTool("qxahost", std::string("info --json ") + quoted(pluginPath("QxaTestPlugin")));
     ASSERT_EQ(result.exitCode, 0) << result.output;
     const auto info = nlohmann::json::parse(result.output, nullptr, false);
     ASSERT_FALSE(info.is_discarded()) << result.output;
@@ -172,10 +175,11 @@ TEST(QxahostInfo, BadInputGivesOneLineAndNonZeroExit) {
         std::string arguments;
         const char* message;
     } cases[] = {
-        {"info \"" + pluginPath("NoSuchPlugin") + "\"", "no such file"},
-        {"info \"" + pluginPath("QxaBroken_noentry") + "\"", "no QXAPluginMain"},
-        {"info \"" + pluginPath("QxaBroken_refuses") + "\"", "refused to load"},
-        {"info \"" + pluginPath("QxaBroken_signature") + "\"", "wrong record signature"},
+        {std::string("info ") + quoted(pluginPath("NoSuchPlugin")), "no such file"},
+        {std::string("info ") + quoted(pluginPath("QxaBroken_noentry")), "no QXAPluginMain"},
+        {std::string("info ") + quoted(pluginPath("QxaBroken_refuses")), "refused to load"},
+        {std::string("info ") + quoted(pluginPath("QxaBroken_signature")),
+         "wrong record signature"},
         {"info", "PLUGIN is required"},
         {"frobnicate", "frobnicate"},
     };
