@@ -86,6 +86,21 @@ private:
     Frame* frame_ = nullptr;
 };
 
+#if defined(QXA_FAULT_HANG)
+// A spin lock, as engines use where the audio thread must not sleep.
+class EngineLock {
+public:
+    explicit EngineLock(std::atomic<bool>& busy) : busy_(busy) {
+        while (busy_.exchange(true, std::memory_order_acquire)) {
+        }
+    }
+    ~EngineLock() { busy_.store(false, std::memory_order_release); }
+
+private:
+    std::atomic<bool>& busy_;
+};
+#endif
+
 struct PendingEvent {
     int32_t deltaFrames;    // kept inside the block
     int32_t rawDeltaFrames; // as the host sent it
@@ -198,6 +213,9 @@ public:
 
     void writeParameter(int32_t index, float value) override {
         if (index < 0 || index >= kParameterCount) return;
+#if defined(QXA_FAULT_HANG)
+        EngineLock lock(engineBusy_);
+#endif
         values_[program()][index].store(value, std::memory_order_relaxed);
 #if defined(QXA_FAULT_THREADS)
         if (index == kTone) rebuildToneTable(value);
@@ -215,6 +233,13 @@ public:
 #endif
         currentProgram_ = program;
         program_.store(program, std::memory_order_relaxed);
+#if defined(QXA_FAULT_HANG)
+        // The fault: the program change holds the engine lock while it writes the parameters,
+        // which take the same lock.
+        EngineLock lock(engineBusy_);
+        for (int32_t i = 0; i < kParameterCount; ++i)
+            writeParameter(i, value(i));
+#endif
     }
     int32_t currentProgramIndex() override {
         return program();
@@ -423,6 +448,9 @@ private:
 
     std::atomic<float> values_[kProgramCount][kParameterCount];
     std::atomic<int32_t> program_{0};
+#if defined(QXA_FAULT_HANG)
+    std::atomic<bool> engineBusy_{false};
+#endif
     char programNames_[kProgramCount][kNameLength + 1] = {};
 
     // Render thread.

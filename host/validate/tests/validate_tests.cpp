@@ -218,6 +218,16 @@ TEST(ValidateCommand, StrictnessSelectsChecksAndSkipLeavesThemOut) {
     EXPECT_EQ(skipping.exitCode, 0);
 }
 
+TEST(ValidateCommand, AHungCheckIsStoppedAtItsTimeoutAndTheRunGoesOn) {
+    const ValidateRun run = runValidate(
+        "QxaFault_hang", "--json --seed 1 --only identity,programs,parameters --check-timeout 3");
+    EXPECT_EQ(statusOf(run, "programs"), "fail");
+    EXPECT_NE(reasonOf(run, "programs").find("did not finish within 3 s"), std::string::npos)
+        << reasonOf(run, "programs");
+    EXPECT_EQ(statusOf(run, "parameters"), "pass");
+    EXPECT_EQ(run.exitCode, 1);
+}
+
 TEST(ValidateCommand, RefusesUnknownChecksAndMissingFiles) {
     const ValidateRun unknown = runValidate("QxaTestPlugin", "--only identity,nonsense");
     EXPECT_EQ(unknown.exitCode, 2);
