@@ -1,5 +1,6 @@
-// Checks 5, 6 and 7: rendering at every rate and block size, render calls larger than
-// announced, and parameter changes between small sub-blocks.
+// Checks 5, 6 and 7: rendering at every rate and block size, render calls the plug-in was not
+// told about (larger than announced, empty, before any set-up), and parameter changes between
+// small sub-blocks.
 #include "check_support.h"
 #include "checkrandom.h"
 #include "heldnotes.h"
@@ -83,6 +84,16 @@ CheckOutcome runOversizedBlocksCheck(const CheckSettings& settings) {
     CheckRandom random(settings.seed);
     const bool instrument = instance->isInstrument();
 
+    // Hosts that forget: render calls before any sample rate, block size or power-on. The
+    // plug-in has only its defaults to go by.
+    {
+        RenderRig early(*instance, 256, random.next());
+        early.setInputLevel(instrument ? 0.0f : 0.5f);
+        early.render(256, "before the host sent a sample rate, a block size or power-on");
+        early.setInPlace(true);
+        early.render(256, "in place, before the host sent a sample rate, a block size or power-on");
+    }
+
     std::vector<int32_t> announced = {512};
     if (settings.strictness >= 6) announced = {64, 512, 2048};
     const int rounds = scaledCount(settings, 8);
@@ -112,8 +123,9 @@ CheckOutcome runOversizedBlocksCheck(const CheckSettings& settings) {
         notes.releaseAll(rig.events(), 0);
         rig.render(block, "44100 Hz, after the oversized calls");
     }
-    return checkPassed(textf("%lld render calls of up to twice the announced block size (%s) "
-                             "and of 0 frames: finite output, nothing written outside the block",
+    return checkPassed(textf("%lld render calls of up to twice the announced block size (%s), "
+                             "of 0 frames and before any set-up: finite output, nothing written "
+                             "outside the block",
                              static_cast<long long>(rig.renderCalls()),
                              settings.strictness >= 6 ? "64, 512 and 2048" : "512"));
 }

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -33,6 +34,22 @@ constexpr SkippedOpcode kSkipped[] = {
     {ProgramLoadOpening, "needs program data"},
 };
 
+// Opcodes the interface leaves undefined: a plug-in must answer them with 0.
+bool isUndefined(int32_t opcode) {
+    constexpr int32_t kUndefined[] = {9,  16, 17, 18, 20, 21, 28, 30, 31,
+                                      32, 36, 37, 43, 46, 53, 54, 55, 57};
+    if (opcode < 0 || opcode > MidiOutputChannelQuery) return true;
+    for (const int32_t undefined : kUndefined)
+        if (undefined == opcode) return true;
+    return false;
+}
+
+// Opcodes that reach the editor: 0 when there is none.
+bool isEditorOpcode(int32_t opcode) {
+    return opcode == EditorBoundsQuery || opcode == EditorDetach || opcode == EditorTick ||
+           opcode == EditorKeyPress || opcode == EditorKeyRelease || opcode == EditorKnobModeChange;
+}
+
 bool isSkipped(int32_t opcode) {
     for (const SkippedOpcode& skipped : kSkipped)
         if (skipped.opcode == opcode) return true;
@@ -54,100 +71,103 @@ public:
         : instance_(instance), buffer_(kBufferBytes, 0), inputLayout_(instance.inputCount()),
           outputLayout_(instance.outputCount()) {}
 
-    // Calls `opcode` with neutral arguments; false when it is one the host does not send
-    // without particular knowledge.
-    bool call(int32_t opcode) {
-        if (isSkipped(opcode)) return false;
+    // Calls `opcode` with neutral arguments and returns the answer; nothing for the opcodes a
+    // host does not send without particular knowledge.
+    std::optional<intptr_t> call(int32_t opcode) {
+        if (isSkipped(opcode)) return std::nullopt;
+        intptr_t answer = 0;
         const bool hasParameters = instance_.parameterCount() > 0;
         std::fill(buffer_.begin(), buffer_.end(), 0);
         char* buffer = buffer_.data();
         switch (opcode) {
         case ProgramSelect:
-            instance_.dispatch(opcode, 0, instance_.dispatch(ProgramQuery));
+            answer = instance_.dispatch(opcode, 0, instance_.dispatch(ProgramQuery));
             break;
         case ProgramRename:
             // The current name again.
             instance_.dispatch(ProgramNameQuery, 0, 0, buffer);
             buffer_[kNameBytes - 1] = 0;
-            instance_.dispatch(opcode, 0, 0, buffer);
+            answer = instance_.dispatch(opcode, 0, 0, buffer);
             break;
         case ParameterUnitQuery:
         case ParameterTextQuery:
         case ParameterTitleQuery:
         case AutomatableQuery:
-            if (hasParameters) instance_.dispatch(opcode, 0, 0, buffer);
+            if (hasParameters) answer = instance_.dispatch(opcode, 0, 0, buffer);
             break;
         case ParameterTextParse:
             std::strcpy(buffer, "0.5");
-            if (hasParameters) instance_.dispatch(opcode, 0, 0, buffer);
+            if (hasParameters) answer = instance_.dispatch(opcode, 0, 0, buffer);
             break;
         case ParameterPropertiesQuery: {
             ParameterProperties properties{};
-            if (hasParameters) instance_.dispatch(opcode, 0, 0, &properties);
+            if (hasParameters) answer = instance_.dispatch(opcode, 0, 0, &properties);
             break;
         }
         case SampleRateChange:
-            instance_.dispatch(opcode, 0, 0, nullptr, instance_.sampleRate());
+            answer = instance_.dispatch(opcode, 0, 0, nullptr, instance_.sampleRate());
             break;
         case BlockSizeChange:
-            instance_.dispatch(opcode, 0, instance_.blockSize());
+            answer = instance_.dispatch(opcode, 0, instance_.blockSize());
             break;
         case PowerChange:
-            instance_.dispatch(opcode, 0, 1);
+            answer = instance_.dispatch(opcode, 0, 1);
             break;
         case EditorBoundsQuery: {
             EditorRect* rect = nullptr;
-            instance_.dispatch(opcode, 0, 0, &rect);
+            answer = instance_.dispatch(opcode, 0, 0, &rect);
             break;
         }
         case StateExport:
             stateData_ = nullptr;
-            stateBytes_ = instance_.dispatch(opcode, 0, 0, &stateData_);
+            answer = stateBytes_ = instance_.dispatch(opcode, 0, 0, &stateData_);
             if (stateBytes_ > 0 && stateData_ != nullptr)
                 state_.assign(static_cast<const unsigned char*>(stateData_),
                               static_cast<const unsigned char*>(stateData_) + stateBytes_);
             break;
         case StateImport:
             if (!state_.empty())
-                instance_.dispatch(opcode, 0, static_cast<intptr_t>(state_.size()), state_.data());
+                answer = instance_.dispatch(opcode, 0, static_cast<intptr_t>(state_.size()),
+                                            state_.data());
             else
-                instance_.dispatch(opcode, 0, 0, buffer);
+                answer = instance_.dispatch(opcode, 0, 0, buffer);
             break;
         case EventDelivery:
-            instance_.dispatch(opcode, 0, 0, emptyEvents_.block());
+            answer = instance_.dispatch(opcode, 0, 0, emptyEvents_.block());
             break;
         case InputInfoQuery:
         case OutputInfoQuery: {
             PinInfo pin{};
-            instance_.dispatch(opcode, 0, 0, &pin);
+            answer = instance_.dispatch(opcode, 0, 0, &pin);
             break;
         }
         case SpeakerLayoutApply:
-            instance_.dispatch(opcode, 0, reinterpret_cast<intptr_t>(inputLayout_.layout()),
-                               outputLayout_.layout());
+            answer =
+                instance_.dispatch(opcode, 0, reinterpret_cast<intptr_t>(inputLayout_.layout()),
+                                   outputLayout_.layout());
             break;
         case SpeakerLayoutQuery: {
             SpeakerLayout* input = nullptr;
             SpeakerLayout* output = nullptr;
-            instance_.dispatch(opcode, 0, reinterpret_cast<intptr_t>(&input), &output);
+            answer = instance_.dispatch(opcode, 0, reinterpret_cast<intptr_t>(&input), &output);
             break;
         }
         case VendorPrivateCall:
-            instance_.dispatch(opcode, 0, 0, nullptr, 0.0f);
+            answer = instance_.dispatch(opcode, 0, 0, nullptr, 0.0f);
             break;
         case CapabilityQuery:
-            instance_.dispatch(opcode, 0, 0, buffer); // an empty text
+            answer = instance_.dispatch(opcode, 0, 0, buffer); // an empty text
             break;
         case PanLawChange:
-            instance_.dispatch(opcode, 0, 0, nullptr, 1.0f);
+            answer = instance_.dispatch(opcode, 0, 0, nullptr, 1.0f);
             break;
         default:
             // Everything else: zero arguments and a valid, zeroed buffer in case the plug-in
             // writes a text or reads a record.
-            instance_.dispatch(opcode, 0, 0, buffer);
+            answer = instance_.dispatch(opcode, 0, 0, buffer);
             break;
         }
-        return true;
+        return answer;
     }
 
 private:
@@ -204,9 +224,19 @@ CheckOutcome runDispatcherCheck(const CheckSettings& settings) {
     const DispatchFunction dispatcher = instance.record().dispatchFn;
 
     NeutralDispatcher neutral(instance);
+    const bool hasEditor = (instance.record().flagBits & FlagEditor) != 0;
     int called = 0;
-    for (int32_t opcode = -1; opcode <= 100; ++opcode)
-        if (neutral.call(opcode)) ++called;
+    for (int32_t opcode = -1; opcode <= 100; ++opcode) {
+        const std::optional<intptr_t> answer = neutral.call(opcode);
+        if (!answer) continue;
+        ++called;
+        if (*answer != 0 && isUndefined(opcode))
+            failCheck(textf("answers %lld to opcode %d, which the interface does not define",
+                            static_cast<long long>(*answer), opcode));
+        if (*answer != 0 && isEditorOpcode(opcode) && !hasEditor)
+            failCheck(textf("answers %lld to editor opcode %d without reporting an editor",
+                            static_cast<long long>(*answer), opcode));
+    }
     const bool probed = settings.strictness >= 6;
     if (probed) probeIndexes(instance);
 
@@ -225,7 +255,8 @@ CheckOutcome runDispatcherCheck(const CheckSettings& settings) {
     std::string skipped;
     for (const SkippedOpcode& skip : kSkipped)
         skipped += textf("%s%d", skipped.empty() ? "" : " ", skip.opcode);
-    return checkPassed(textf("%d opcodes called with neutral arguments%s, then rendered; skipped "
+    return checkPassed(textf("%d opcodes called with neutral arguments%s (undefined ones answer "
+                             "0), then rendered; skipped "
                              "%zu that need records only a host with more to say would build "
                              "(%s)",
                              called, probed ? " and out-of-range indexes" : "", std::size(kSkipped),
