@@ -41,7 +41,11 @@ void appendBounded(char* text, const char* source, int32_t maxLen) {
     while (length < static_cast<size_t>(maxLen) && *source != '\0')
         text[length++] = *source++;
     text[length] = '\0';
-    text[maxLen] = '\0';
+}
+
+// The formatters' contract: their buffer holds maxLen + 1 bytes, and the last one is a NUL.
+void terminateAtLimit(char* text, int32_t maxLen) {
+    if (maxLen >= 0) text[maxLen] = '\0';
 }
 
 // Opcodes whose pointer argument is a buffer or record the plug-in reads or writes.
@@ -199,6 +203,7 @@ bool AudioEffect::askOutputConnected(int32_t pin) {
 void AudioEffect::formatDecibels(float value, char* text, int32_t maxLen) {
     if (value <= 0.0f) {
         copyBounded(text, "-oo", maxLen);
+        terminateAtLimit(text, maxLen);
         return;
     }
     formatFloat(static_cast<float>(20.0 * static_cast<double>(std::log10(value))), text, maxLen);
@@ -218,12 +223,14 @@ void AudioEffect::formatFloat(float value, char* text, int32_t maxLen) {
     if (std::isnan(v)) {
         // The digit arithmetic below has no answer for NaN.
         copyBounded(text, "NaN", maxLen);
+        terminateAtLimit(text, maxLen);
         return;
     }
     const bool negative = v < 0.0;
     if (negative) v = -v;
     if ((negative && v > 9999999.0) || (!negative && v > 99999999.0)) {
         copyBounded(text, "Huge!", maxLen);
+        terminateAtLimit(text, maxLen);
         return;
     }
 
@@ -260,11 +267,13 @@ void AudioEffect::formatFloat(float value, char* text, int32_t maxLen) {
         }
         appendBounded(text, fraction, maxLen);
     }
+    terminateAtLimit(text, maxLen);
 }
 
 void AudioEffect::formatInteger(int32_t value, char* text, int32_t maxLen) {
     if (value >= 100000000) {
         copyBounded(text, "Huge!", maxLen);
+        terminateAtLimit(text, maxLen);
         return;
     }
     copyBounded(text, value < 0 ? "-" : "", maxLen);
@@ -281,6 +290,7 @@ void AudioEffect::formatInteger(int32_t value, char* text, int32_t maxLen) {
             appendBounded(text, digitText, maxLen);
         }
     }
+    terminateAtLimit(text, maxLen);
 }
 
 intptr_t dispatchRequest(DescriptorRecord* effect, int32_t opcode, int32_t index, intptr_t value,

@@ -124,8 +124,8 @@ protected:
     DescriptorRecord descriptor_;
 };
 
-// Bounded copy: at most maxLen characters, then a NUL right after them, so the destination
-// must hold maxLen + 1 bytes.
+// Bounded copy: at most maxLen characters, then a NUL right after them; nothing beyond is
+// written, so a short text fits a buffer smaller than maxLen + 1 bytes.
 void copyBounded(char* destination, const char* source, int32_t maxLen);
 
 // The dispatcher stored in every record: forwards to dispatchOpcode, and on Shutdown destroys

@@ -126,9 +126,18 @@ TEST_F(Formatters, HertzAndMillisecondsUseTheSampleRate) {
     EXPECT_EQ(ms(48.0f), "1.000000");
 }
 
-TEST_F(Formatters, BoundedCopyStoresTheNulAtTheLimit) {
-    EXPECT_EQ(run([](char* t, int32_t n) { copyBounded(t, "amount", n); }, 3), "amo");
-    EXPECT_EQ(run([](char* t, int32_t n) { copyBounded(t, "dB", n); }, 6), "dB");
+TEST(BoundedCopy, WritesNothingPastItsTerminator) {
+    char buffer[16];
+    std::memset(buffer, '#', sizeof(buffer));
+    copyBounded(buffer, "amount", 3);
+    EXPECT_STREQ(buffer, "amo");
+    EXPECT_EQ(buffer[4], '#');
+    std::memset(buffer, '#', sizeof(buffer));
+    // A short text in a host buffer smaller than the limit stays inside it.
+    copyBounded(buffer, "dB", 11);
+    EXPECT_STREQ(buffer, "dB");
+    EXPECT_EQ(buffer[3], '#');
+    EXPECT_EQ(buffer[11], '#');
 }
 
 } // namespace
