@@ -1,7 +1,7 @@
 # Quick start (Debian 12, as root):
 #   make demo    install what is missing, build both platforms, run the demo
 #   make test    install what is missing, build both platforms, run every test suite
-.PHONY: demo test setup build bench fuzz validate format clean
+.PHONY: demo test setup build build-tsan bench fuzz validate format clean
 
 PRESETS := linux windows
 # CI treats warnings in the project's own code as errors.
@@ -10,8 +10,8 @@ WERROR := $(if $(CI),ON,OFF)
 demo: build
 	scripts/demo.sh
 
-test: build
-	scripts/run-tests.sh $(PRESETS)
+test: build build-tsan
+	scripts/run-tests.sh $(PRESETS) linux-tsan
 
 setup:
 	scripts/setup.sh
@@ -21,6 +21,12 @@ build: setup
 		cmake --preset $$preset -DQXA_WERROR=$(WERROR) >/dev/null && \
 		cmake --build --preset $$preset || exit 1; \
 	done
+
+# The thread tests and the validation battery under ThreadSanitizer.
+TSAN_TARGETS := qxahost oriv_plugin malvoree_plugin oriv_thread_tests malvoree_thread_tests
+build-tsan: setup
+	cmake --preset linux-tsan -DQXA_WERROR=$(WERROR) >/dev/null
+	cmake --build --preset linux-tsan --target $(TSAN_TARGETS)
 
 bench: setup
 	cmake --preset linux-release -DQXA_WERROR=$(WERROR) >/dev/null

@@ -153,7 +153,9 @@ void putU32(std::vector<uint8_t>& out, uint32_t v) {
 }
 
 void putId(std::vector<uint8_t>& out, const char* id) {
-    out.insert(out.end(), id, id + 4);
+    // Byte by byte: a range insert trips GCC 12's false -Wstringop-overflow under TSan.
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(id[i]));
 }
 
 int32_t quantise(float sample, double scale, int32_t low, int32_t high) {
