@@ -50,16 +50,6 @@ std::vector<std::string> flagNames(int32_t flags) {
     return names;
 }
 
-// A four-character code as text; bytes outside printable ASCII appear as '?'.
-std::string fourCharText(int32_t code) {
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = static_cast<char>((static_cast<uint32_t>(code) >> shift) & 0xFF);
-        text += (c >= 32 && c < 127) ? c : '?';
-    }
-    return text;
-}
-
 std::string categoryName(int32_t category) {
     switch (category) {
     case 1:

@@ -1,4 +1,5 @@
 // qxahost process PLUGIN --in IN.wav --out OUT.wav: runs an effect over a WAV file.
+#include "command_options.h"
 #include "commands.h"
 #include "render_commands.h"
 
@@ -152,17 +153,8 @@ void addProcessCommand(CLI::App& app) {
                      "Input WAV: PCM 16/24/32-bit or float 32/64-bit, mono or stereo")
         ->required();
     command->add_option("--out", options->output, "Output WAV (never the input file)")->required();
-    command->add_option("--block", options->blockSize, "Frames per render call")
-        ->default_val(512)
-        ->check(CLI::Range(1, 65536));
-    command->add_option("--program", options->settings.program, "Program to select first")
-        ->check(CLI::NonNegativeNumber);
-    command
-        ->add_option("--set", options->settings.sets,
-                     "NAME_OR_INDEX=VALUE: set a parameter to a normalised value (0 to 1); "
-                     "repeatable")
-        ->expected(1)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    addBlockOption(*command, options->blockSize);
+    addSettingsOptions(*command, options->settings, "", "");
     command->add_option("--tempo", options->tempo, "Tempo answered to the plug-in, in BPM")
         ->check(CLI::Range(1.0, 999.0));
     command
@@ -170,9 +162,7 @@ void addProcessCommand(CLI::App& app) {
                      "Seconds rendered after the input ends (default: until the output stays "
                      "below -90 dBFS for half a second, at most 30 s)")
         ->check(CLI::Range(0.0, 3600.0));
-    command->add_option("--format", *formatText, "Output samples: float (32-bit), 16 or 24 (PCM)")
-        ->default_val("float")
-        ->check(CLI::IsMember({"float", "float32", "16", "pcm16", "24", "pcm24"}));
+    addFormatOption(*command, *formatText);
     command->callback([options, formatText, tail]() {
         parseSampleFormat(*formatText, options->format);
         options->tailSeconds = *tail;

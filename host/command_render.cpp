@@ -1,5 +1,6 @@
 // qxahost render PLUGIN --midi IN.mid --out OUT.wav [--then EFFECT]: plays a Standard MIDI File
 // through an instrument, optionally through an effect in the same blocks.
+#include "command_options.h"
 #include "commands.h"
 #include "render_commands.h"
 
@@ -138,36 +139,17 @@ void addRenderCommand(CLI::App& app) {
     command->add_option("--rate", options->sampleRate, "Sample rate in Hz")
         ->default_val(44100)
         ->check(CLI::Range(1000, 768000));
-    command->add_option("--block", options->blockSize, "Frames per render call")
-        ->default_val(512)
-        ->check(CLI::Range(1, 65536));
-    command->add_option("--program", options->settings.program, "Program to select first")
-        ->check(CLI::NonNegativeNumber);
-    command
-        ->add_option("--set", options->settings.sets,
-                     "NAME_OR_INDEX=VALUE: set an instrument parameter to a normalised value "
-                     "(0 to 1); repeatable")
-        ->expected(1)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    addBlockOption(*command, options->blockSize);
+    addSettingsOptions(*command, options->settings, "", " of the instrument");
     command
         ->add_option("--tail", options->tailSeconds,
                      "Seconds rendered after the last event (default: until the output stays "
                      "below -90 dBFS for half a second, at most 30 s)")
         ->check(CLI::Range(0.0, 3600.0));
-    command->add_option("--format", *formatText, "Output samples: float (32-bit), 16 or 24 (PCM)")
-        ->default_val("float")
-        ->check(CLI::IsMember({"float", "float32", "16", "pcm16", "24", "pcm24"}));
+    addFormatOption(*command, *formatText);
     command->add_option("--then", options->effect,
                         "An effect plug-in that the instrument's output runs through");
-    command
-        ->add_option("--then-set", options->effectSettings.sets,
-                     "NAME_OR_INDEX=VALUE for the --then effect; repeatable")
-        ->expected(1)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    command
-        ->add_option("--then-program", options->effectSettings.program,
-                     "Program of the --then effect")
-        ->check(CLI::NonNegativeNumber);
+    addSettingsOptions(*command, options->effectSettings, "then-", " of the --then effect");
     command->callback([options, formatText]() {
         if (options->effect.empty() &&
             (!options->effectSettings.sets.empty() || options->effectSettings.program >= 0)) {

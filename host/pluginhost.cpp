@@ -37,6 +37,15 @@ std::string trimmedLower(const std::string& text) {
 
 } // namespace
 
+std::string fourCharText(int32_t code) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const char c = static_cast<char>((static_cast<uint32_t>(code) >> shift) & 0xFF);
+        text += (c >= 32 && c < 127) ? c : '?';
+    }
+    return text;
+}
+
 std::unique_ptr<PluginInstance> PluginInstance::load(const std::string& path, std::string& error) {
     std::unique_ptr<PluginInstance> instance(new PluginInstance);
     instance->library_ = PluginLibrary::open(path, error);

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+// A four-character code as text ('QxaP'); bytes outside printable ASCII appear as '?'.
+std::string fourCharText(int32_t code);
+
 // A loaded library (LoadLibrary / dlopen). Platform code lives in library_*.cpp.
 class PluginLibrary {
 public:

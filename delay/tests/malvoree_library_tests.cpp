@@ -1,6 +1,7 @@
 // Malvoree as a host meets it: the built module, loaded through the platform loader, driven only
 // through its descriptor record and dispatcher.
-#include "plugin_library.h"
+#include "binary_dir.h"
+#include "pluginhost.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +22,8 @@ intptr_t hostSilent(DescriptorRecord*, int32_t, int32_t, intptr_t, void*, float)
 class MalvoreeLibrary : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(library.isLoaded()) << "cannot load " << library.path();
-        ASSERT_NE(library.entry(), nullptr);
+        ASSERT_TRUE(library) << loadError;
+        ASSERT_NE(entry(), nullptr);
     }
 
     intptr_t dispatch(DescriptorRecord* record, int32_t opcode, int32_t index = 0,
@@ -35,11 +36,17 @@ protected:
         return buffer;
     }
 
-    PluginLibrary library{"Malvoree"};
+    PluginEntryFunction entry() const {
+        return reinterpret_cast<PluginEntryFunction>(library->symbol("QXAPluginMain"));
+    }
+
+    std::string loadError;
+    std::unique_ptr<PluginLibrary> library =
+        PluginLibrary::open(testing_paths::pluginPath("Malvoree"), loadError);
 };
 
 TEST_F(MalvoreeLibrary, IdentityThroughTheDispatcher) {
-    DescriptorRecord* record = library.entry()(hostAnswering);
+    DescriptorRecord* record = entry()(hostAnswering);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->signature, kDescriptorSignature);
     EXPECT_EQ(record->inputCount, 2);
@@ -64,7 +71,7 @@ TEST_F(MalvoreeLibrary, IdentityThroughTheDispatcher) {
 }
 
 TEST_F(MalvoreeLibrary, RendersAnEchoThroughTheRecord) {
-    DescriptorRecord* record = library.entry()(hostAnswering);
+    DescriptorRecord* record = entry()(hostAnswering);
     ASSERT_NE(record, nullptr);
     dispatch(record, Initialise);
     dispatch(record, SampleRateChange, 0, 0, nullptr, 44100.0f);
@@ -100,7 +107,7 @@ TEST_F(MalvoreeLibrary, RendersAnEchoThroughTheRecord) {
 }
 
 TEST_F(MalvoreeLibrary, HostWithoutVersionGetsNothing) {
-    EXPECT_EQ(library.entry()(hostSilent), nullptr);
+    EXPECT_EQ(entry()(hostSilent), nullptr);
 }
 
 } // namespace

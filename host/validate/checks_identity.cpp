@@ -15,15 +15,6 @@ constexpr int32_t kMaximumChannels = 64;
 constexpr int32_t kMaximumParameters = 10000;
 constexpr int32_t kMaximumPrograms = 10000;
 
-std::string fourCharText(int32_t code) {
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = static_cast<char>((static_cast<uint32_t>(code) >> shift) & 0xFF);
-        text += (c >= 32 && c < 127) ? c : '?';
-    }
-    return text;
-}
-
 // A name the plug-in reports: a text that fits `capacity` bytes. With `strict`, the buffer is
 // exactly that large, so a terminator stored beyond the text's end is caught too; otherwise the
 // buffer is generous and only the text's length is judged.

@@ -1,7 +1,8 @@
 // Oriv as a host meets it: loaded through the platform's loader, driven only through the
 // exported entry function and the descriptor's dispatcher.
+#include "binary_dir.h"
 #include "factory_programs.h"
-#include "plugin_library.h"
+#include "pluginhost.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +21,8 @@ intptr_t silentHost(DescriptorRecord*, int32_t, int32_t, intptr_t, void*, float)
 class OrivLibrary : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(library.isLoaded()) << library.path();
-        entry = reinterpret_cast<PluginEntryFunction>(library.symbol("QXAPluginMain"));
+        ASSERT_TRUE(library) << loadError;
+        entry = reinterpret_cast<PluginEntryFunction>(library->symbol("QXAPluginMain"));
         ASSERT_NE(entry, nullptr);
     }
     intptr_t dispatch(DescriptorRecord* record, int32_t opcode, int32_t index = 0,
@@ -29,7 +30,9 @@ protected:
         return record->dispatchFn(record, opcode, index, value, pointer, 0.0f);
     }
 
-    PluginLibrary library{"Oriv"};
+    std::string loadError;
+    std::unique_ptr<PluginLibrary> library =
+        PluginLibrary::open(testing_paths::pluginPath("Oriv"), loadError);
     PluginEntryFunction entry = nullptr;
 };
 
@@ -84,7 +87,7 @@ TEST_F(OrivLibrary, IdentifiesItselfAsAnInstrument) {
 }
 
 TEST_F(OrivLibrary, ExportsMainAndRefusesAHostThatDoesNotAnswer) {
-    EXPECT_EQ(library.symbol("main"), reinterpret_cast<void*>(entry));
+    EXPECT_EQ(library->symbol("main"), reinterpret_cast<void*>(entry));
     EXPECT_EQ(entry(silentHost), nullptr);
 }
 
