@@ -17,5 +17,11 @@ function(qxa_add_gtest target)
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE GTest::gtest_main GTest::gmock qxa_warnings
                         ${ARG_LIBRARIES})
-  add_test(NAME ${target} COMMAND ${target} --gtest_output=xml:${QXA_TEST_RESULTS}/${target}.xml)
+  # Under Wine the report path needs a drive: Z: is the Unix root there.
+  if(WIN32)
+    set(report "Z:${QXA_TEST_RESULTS}/${target}.xml")
+  else()
+    set(report "${QXA_TEST_RESULTS}/${target}.xml")
+  endif()
+  add_test(NAME ${target} COMMAND ${target} --gtest_output=xml:${report})
 endfunction()
