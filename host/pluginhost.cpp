@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -12,8 +13,11 @@ constexpr size_t kTextBufferBytes = 256;
 // The instance whose entry function is running: its record has no hostData yet.
 thread_local PluginInstance* instanceBeingLoaded = nullptr;
 
-void copyText(void* destination, const char* text) {
-    if (destination != nullptr) std::strcpy(static_cast<char*>(destination), text);
+constexpr size_t kHostTextBytes = 64;
+
+void copyHostText(void* destination, const char* text) {
+    if (destination != nullptr)
+        std::snprintf(static_cast<char*>(destination), kHostTextBytes, "%s", text);
 }
 
 bool hostSupports(const char* key) {
@@ -198,6 +202,38 @@ void PluginInstance::sendMidi(const std::vector<MidiEventRecord>& events) {
     dispatch(EventDelivery, 0, 0, block);
 }
 
+intptr_t answerHostRequest(int32_t opcode, void* pointer, const HostAnswers& answers) {
+    switch (opcode) {
+    case HostVersion:
+        return kInterfaceVersion;
+    case IsPinLinked:
+        return 0; // every pin is connected
+    case RequestEvents:
+    case WantsIdle:
+        return 1;
+    case TransportInfo:
+        return reinterpret_cast<intptr_t>(answers.timeInfo);
+    case HostSampleRate:
+        return static_cast<intptr_t>(answers.sampleRate);
+    case HostBlockSize:
+        return answers.blockSize;
+    case ReplaceOrAccumulate:
+        return 1; // replacing
+    case HostMaker:
+        copyHostText(pointer, "Quellmark Sound Laboratories");
+        return 1;
+    case HostName:
+        copyHostText(pointer, answers.productName);
+        return 1;
+    case HostMakerVersion:
+        return kHostVendorVersion;
+    case HostSupports:
+        return hostSupports(static_cast<const char*>(pointer)) ? 1 : 0;
+    default:
+        return 0;
+    }
+}
+
 intptr_t PluginInstance::hostCallback(DescriptorRecord* effect, int32_t opcode, int32_t /*index*/,
                                       intptr_t /*value*/, void* pointer, float /*option*/) {
     PluginInstance* self = nullptr;
@@ -207,16 +243,11 @@ intptr_t PluginInstance::hostCallback(DescriptorRecord* effect, int32_t opcode, 
     const HostTransport defaults;
     const HostTransport& transport = self != nullptr ? self->transport_ : defaults;
 
-    switch (opcode) {
-    case HostVersion:
-        return kInterfaceVersion;
-    case IsPinLinked:
-        return 0; // every pin is connected
-    case RequestEvents:
-    case WantsIdle:
-        return 1;
-    case TransportInfo: {
-        if (self == nullptr) return 0;
+    HostAnswers answers;
+    answers.sampleRate = transport.sampleRate;
+    answers.blockSize = transport.blockSize;
+    if (self != nullptr && opcode == TransportInfo) {
+        // Filled afresh on every request: the caller may change the transport between blocks.
         TimeInfoRecord& info = self->timeInfo_;
         info = TimeInfoRecord{};
         info.samplePosition = transport.samplePosition;
@@ -225,25 +256,7 @@ intptr_t PluginInstance::hostCallback(DescriptorRecord* effect, int32_t opcode, 
             info.tempo = transport.tempo;
             info.flags = kTimeInfoTempoValid;
         }
-        return reinterpret_cast<intptr_t>(&info);
+        answers.timeInfo = &info;
     }
-    case HostSampleRate:
-        return static_cast<intptr_t>(transport.sampleRate);
-    case HostBlockSize:
-        return transport.blockSize;
-    case ReplaceOrAccumulate:
-        return 1; // replacing
-    case HostMaker:
-        copyText(pointer, "Quellmark Sound Laboratories");
-        return 1;
-    case HostName:
-        copyText(pointer, "qxahost");
-        return 1;
-    case HostMakerVersion:
-        return kHostVendorVersion;
-    case HostSupports:
-        return hostSupports(static_cast<const char*>(pointer)) ? 1 : 0;
-    default:
-        return 0;
-    }
+    return answerHostRequest(opcode, pointer, answers);
 }

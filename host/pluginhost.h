@@ -13,6 +13,17 @@
 // A four-character code as text ('QxaP'); bytes outside printable ASCII appear as '?'.
 std::string fourCharText(int32_t code);
 
+// The answers every host here gives alike, whoever asks: version, pins, events and idle,
+// transport, rate and size, replacing, names and capabilities. Anything else answers 0.
+// Texts are written bounded to 64 bytes, what every host of this interface gives.
+struct HostAnswers {
+    float sampleRate = 44100.0f;
+    int32_t blockSize = 512;
+    TimeInfoRecord* timeInfo = nullptr; // null: no transport information
+    const char* productName = "qxahost";
+};
+intptr_t answerHostRequest(int32_t opcode, void* pointer, const HostAnswers& answers);
+
 // A loaded library (LoadLibrary / dlopen). Platform code lives in library_*.cpp.
 class PluginLibrary {
 public:

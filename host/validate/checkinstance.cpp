@@ -6,29 +6,9 @@
 namespace {
 
 constexpr double kTempo = 120.0;
-// Texts the host writes into plug-in buffers are kept short: the plug-in's buffer size is not
-// known, and 64 bytes is what every host of this interface gives.
-constexpr size_t kHostTextBytes = 64;
-
 // The instance whose entry function is running: its record does not yet carry hostData, and
 // the version request comes with no record at all.
 thread_local CheckInstance* instanceBeingCreated = nullptr;
-
-void copyHostText(void* destination, const char* text) {
-    if (destination == nullptr) return;
-    char* buffer = static_cast<char*>(destination);
-    std::strncpy(buffer, text, kHostTextBytes - 1);
-    buffer[kHostTextBytes - 1] = '\0';
-}
-
-bool hostSupports(const char* key) {
-    if (key == nullptr) return false;
-    static const char* const kSupported[] = {"sendQxaEvents", "sendQxaMidiEvent", "sendQxaTimeInfo",
-                                             "startStopProcess"};
-    for (const char* supported : kSupported)
-        if (std::strcmp(key, supported) == 0) return true;
-    return false;
-}
 
 std::string signatureError(int32_t signature) {
     char text[96];
@@ -138,36 +118,12 @@ intptr_t CheckInstance::hostCallback(DescriptorRecord* effect, int32_t opcode, i
         self->requests_[static_cast<size_t>(opcode)].fetch_add(1, std::memory_order_relaxed);
     if (self != nullptr && self->kind_ == HostKind::Silent) return 0;
 
-    switch (opcode) {
-    case HostVersion:
-        return kInterfaceVersion;
-    case IsPinLinked:
-        return 0; // every pin is connected
-    case RequestEvents:
-    case WantsIdle:
-        return 1;
-    case TransportInfo:
-        return self != nullptr ? reinterpret_cast<intptr_t>(&self->timeInfo_) : 0;
-    case HostSampleRate:
-        return self != nullptr ? static_cast<intptr_t>(self->sampleRate_) : 44100;
-    case HostBlockSize:
-        return self != nullptr ? self->blockSize_ : 1024;
-    case ReplaceOrAccumulate:
-        return 1; // replacing
-    case GestureBegin:
-    case GestureEnd:
-        return 1;
-    case HostMaker:
-        copyHostText(pointer, "Quellmark Sound Laboratories");
-        return 1;
-    case HostName:
-        copyHostText(pointer, "qxahost validate");
-        return 1;
-    case HostMakerVersion:
-        return 1;
-    case HostSupports:
-        return hostSupports(static_cast<const char*>(pointer)) ? 1 : 0;
-    default:
-        return 0;
-    }
+    // The validator's host encourages gestures; everything else is every host's answer.
+    if (opcode == GestureBegin || opcode == GestureEnd) return 1;
+    HostAnswers answers;
+    answers.sampleRate = self != nullptr ? self->sampleRate_ : 44100.0f;
+    answers.blockSize = self != nullptr ? self->blockSize_ : 1024;
+    answers.timeInfo = self != nullptr ? &self->timeInfo_ : nullptr;
+    answers.productName = "qxahost validate";
+    return answerHostRequest(opcode, pointer, answers);
 }
