@@ -259,17 +259,19 @@ def vgradient(img, x0, y0, x1, y1, top, bottom):
         d.line((x0, y, x1, y), fill=mix(top, bottom, (y - y0) / n))
 
 
-def text_width(s, f, tracking=0):
-    if tracking == 0:
+def text_width(s, f, tracking=None):
+    if tracking is None:
         return f.getlength(s)
-    return sum(f.getlength(c) for c in s) + tracking * (len(s) - 1)
+    return sum(int(f.getlength(c) + 0.5) for c in s) + tracking * (len(s) - 1)
 
 
-def text(img, x, y, s, f, colour, align="centre", tracking=0, shadow=None):
-    """Draws s with its top of capitals at y (the font's ascender line is moved up so that
-    capitals start on row y). align: 'left' (x = left edge), 'centre' (x = centre, may be
-    fractional: pixel centre x + 0.5 means centred on pixel x) or 'right'. tracking adds pixels
-    between letters. shadow = (colour, dx, dy) draws a copy behind first."""
+def text(img, x, y, s, f, colour, align="centre", tracking=None, shadow=None):
+    """Draws s with the top of its capitals on row y. align: 'left' (x = left edge), 'centre'
+    (x = centre, may be fractional: x + 0.5 centres on pixel x) or 'right'. With tracking
+    (pixels, may be 0) the letters are set one by one on whole-pixel advances plus that many
+    pixels, which keeps spaced capitals evenly spaced; without it the font's own layout is
+    used. shadow = (colour, dx, dy) draws an offset copy behind first. Answers the left and
+    right pixel edges of the text."""
     w = text_width(s, f, tracking)
     if align == "centre":
         left = int(math.floor(x - w / 2.0 + 0.5))
@@ -277,7 +279,7 @@ def text(img, x, y, s, f, colour, align="centre", tracking=0, shadow=None):
         left = int(round(x - w))
     else:
         left = int(x)
-    # bbox of "H" gives the offset from the drawing origin to the top of capitals
+    # the bbox of "H" gives the offset from the drawing origin to the top of capitals
     cap_top = f.getbbox("H")[1]
     top = int(y) - cap_top
     d = ImageDraw.Draw(img)
@@ -287,13 +289,13 @@ def text(img, x, y, s, f, colour, align="centre", tracking=0, shadow=None):
     passes.append((colour, 0, 0))
     for c, dx, dy in passes:
         c = tuple(c) if len(c) > 1 else c[0]
-        if tracking == 0:
+        if tracking is None:
             d.text((left + dx, top + dy), s, font=f, fill=c)
         else:
-            cx = float(left)
+            cx = left
             for ch in s:
-                d.text((int(round(cx)) + dx, top + dy), ch, font=f, fill=c)
-                cx += f.getlength(ch) + tracking
+                d.text((cx + dx, top + dy), ch, font=f, fill=c)
+                cx += int(f.getlength(ch) + 0.5) + tracking
     return left, left + int(math.ceil(w))
 
 
@@ -340,7 +342,7 @@ def brushed(img, x0, y0, x1, y1, base, depth, seed, streak=18):
     px = img.load()
     w = x1 - x0 + 1
     for y in range(y0, y1 + 1):
-        row = (g.next() - 0.5) * depth * 0.6
+        row = (g.next() - 0.5) * depth * 0.4
         noise = [g.next() - 0.5 for _ in range(w + streak)]
         acc = sum(noise[:streak])
         for i in range(w):
@@ -612,16 +614,16 @@ def draw_oriv_background():
     for tag, name, x, y, caption, scale in ORIV_KNOBS:
         if scale == "ticks":
             oriv_scale_ticks(img, x, y, 11, major=(0, 5, 10))
-            text(img, x + 0.5, y + 17, caption, cap, c.text)
+            text(img, x + 0.5, y + 17, caption, cap, c.text, tracking=0)
         elif scale == "lfo":
             oriv_scale_ticks(img, x, y, 9)
             oriv_scale_numbers(img, x, y, [str(n) for n in range(1, 10)], 23.0, digits, c.text)
-            text(img, x + 0.5, y + 26, caption, cap, c.text)
+            text(img, x + 0.5, y + 26, caption, cap, c.text, tracking=0)
         elif scale == "detune":
             oriv_scale_ticks(img, x, y, 15, major=(7,))
             labels = [str(abs(7 - k)) for k in range(15)]
             oriv_scale_numbers(img, x, y, labels, 24.0, digits, c.text)
-            text(img, x + 0.5, y + 26, caption, cap, c.text)
+            text(img, x + 0.5, y + 26, caption, cap, c.text, tracking=0)
         oriv_knob_body(img, x, y)
     return img
 
@@ -757,33 +759,51 @@ def malvoree_roller(img, cx, cy, r):
 
 
 def malvoree_tape_head(img, hx, top, number):
-    """A playback head seen from the side, its face touching the tape at row `top`."""
+    """A playback head seen from the side, its rounded chrome face touching the tape at row
+    `top`, on a dark housing; its number engraved beside it."""
     c = MalvoreeColours
-    x0, x1 = hx - 6, hx + 6
-    vgradient(img, x0, top, x1, top + 8, shade(c.chrome, 0.2), shade(c.chrome, -0.45))
-    frame(img, x0, top, x1, top + 8, (40, 38, 36))
-    ImageDraw.Draw(img).line((hx, top, hx, top + 3), fill=(30, 28, 26))  # the gap
-    rect(img, x0 - 3, top + 9, x1 + 3, top + 11, (48, 44, 40))  # mounting bracket
-    ImageDraw.Draw(img).line((x0 - 3, top + 9, x1 + 3, top + 9), fill=(96, 92, 86))
-    text(img, x1 + 5, top + 1, str(number), font("cond-bold", 8), c.plate_ink, align="left")
+    ox = hx + 0.5
+
+    def face(x, y):
+        # a flattened half-disc: 15 wide, 6 high, crown on row `top`
+        dx, dy = (x - ox) / 7.5, (y - (top + 6.0)) / 6.0
+        d = math.hypot(dx, dy)
+        if dy > 0:
+            return None
+        a = clamp01((1.0 - d) * 6.0 + 0.5)
+        k = 0.35 * (1.0 - clamp01(d * 1.2)) - 0.25 * abs(dx)
+        return (shade(c.chrome, k), a) if a > 0 else None
+
+    paint(img, (hx - 8, top, hx + 9, top + 6), face)
+    ImageDraw.Draw(img).line((hx, top, hx, top + 2), fill=(26, 24, 22))  # the gap
+    vgradient(img, hx - 7, top + 6, hx + 7, top + 10, (84, 78, 72), (40, 36, 33))
+    frame(img, hx - 7, top + 6, hx + 7, top + 10, (28, 24, 21))
+    for sx in (hx - 4, hx + 4):
+        ImageDraw.Draw(img).point((sx, top + 8), fill=(150, 146, 140))
+    text(img, hx + 11, top + 2, str(number), font("cond-bold", 8), c.plate_ink, align="left",
+         shadow=(c.plate_light, 0, 1))
 
 
-def malvoree_tape_loop(img, left, right, cy, r, width, colour):
-    """The tape: two straight runs joined round two rollers (centres (left, cy), (right, cy))."""
+def malvoree_tape_loop(img, left, right, cy, r):
+    """The tape: two straight runs joined round two rollers (centres (left, cy), (right, cy)),
+    a band of dark oxide with a lit upper edge."""
+    c = MalvoreeColours
     ox0, ox1, oy = left + 0.5, right + 0.5, cy + 0.5
-    hw = width / 2.0
 
     def fn(x, y):
         if x < ox0:
-            d = abs(math.hypot(x - ox0, y - oy) - r)
+            d = math.hypot(x - ox0, y - oy) - r
         elif x > ox1:
-            d = abs(math.hypot(x - ox1, y - oy) - r)
+            d = math.hypot(x - ox1, y - oy) - r
         else:
-            d = abs(abs(y - oy) - r)
-        a = clamp01(hw - d + 0.5)
-        return (colour, a) if a > 0 else None
+            d = abs(y - oy) - r
+        a = clamp01(1.6 - abs(d) + 0.5)
+        if a <= 0:
+            return None
+        # d < 0 is the inside of the loop: keep that edge darker, the outside edge lit
+        return shade(c.tape, clamp01(d / 1.6) * 0.35 - clamp01(-d / 1.6) * 0.3), a
 
-    paint(img, (left - r - 2, cy - r - 2, right + r + 3, cy + r + 3), fn)
+    paint(img, (left - r - 3, cy - r - 3, right + r + 4, cy + r + 4), fn)
 
 
 def draw_malvoree_background():
@@ -796,7 +816,7 @@ def draw_malvoree_background():
     # --- transport plate (upper part) ---
     px0, py0, px1, py1 = 6, 5, w - 7, 156
     rect(img, px0 + 1, py0 + 1, px1 + 1, py1 + 2, shade(c.chassis, -0.5))  # shadow
-    brushed(img, px0, py0, px1, py1, c.plate, 16, seed=0x6272617A)
+    brushed(img, px0, py0, px1, py1, c.plate, 10, seed=0x6272617A, streak=40)
     bevel(img, px0, py0, px1, py1, c.plate_light, shade(c.plate, -0.45))
     for sx, sy in ((px0 + 6, py0 + 6), (px1 - 6, py0 + 6), (px0 + 6, py1 - 6), (px1 - 6, py1 - 6)):
         malvoree_screw(img, sx, sy)
@@ -809,12 +829,12 @@ def draw_malvoree_background():
          shadow=(c.plate_light, 0, 1))
 
     # tape path: a loop round two rollers, the four playback heads under its lower run
-    loop_left, loop_right, loop_y, loop_r = 89, 374, 67, 11
-    malvoree_tape_loop(img, loop_left, loop_right, loop_y, loop_r, 2.4, c.tape)
+    loop_left, loop_right, loop_y, loop_r = 88, 375, 66, 12
+    malvoree_tape_loop(img, loop_left, loop_right, loop_y, loop_r)
     malvoree_roller(img, loop_left, loop_y, loop_r - 1.5)
     malvoree_roller(img, loop_right, loop_y, loop_r - 1.5)
     for i, (kx, ky) in enumerate(MALVOREE_DELAY_KNOBS):
-        malvoree_tape_head(img, kx, loop_y + loop_r + 2, i + 1)
+        malvoree_tape_head(img, kx, loop_y + loop_r + 1, i + 1)
 
     # tempo sync button: engraved caption and a bezel
     sx, sy, sw, sh = MALVOREE_SYNC_VIEW
@@ -866,7 +886,7 @@ def draw_malvoree_background():
         d.line((bx0 + 8, by0 + 10, l - 5, by0 + 10), fill=shade(c.block_rim, -0.2))
         d.line((r + 4, by0 + 10, bx1 - 8, by0 + 10), fill=shade(c.block_rim, -0.2))
         for (kx, ky), (dx, dy), caption in zip(knobs, displays, MALVOREE_HEAD_CAPTIONS):
-            text(img, kx + 0.5, ky - 22, caption.upper(), cap, c.caption)
+            text(img, kx + 0.5, ky - 22, caption.upper(), cap, c.caption, tracking=0)
             malvoree_ticks(img, kx, ky, 11, shade(c.caption, -0.35))
             malvoree_knob_body(img, kx, ky, False)
             malvoree_window(img, dx, dy, False)
