@@ -567,6 +567,19 @@ def oriv_title(img, x, y, s):
     text(img, x, y, s, f, OrivColours.title, align="left", tracking=1)
 
 
+def oriv_bracket(img, x0, x1, y, label, toward):
+    """A group bracket: a rule from x0 to x1 (inclusive) on row y, broken by the label, with
+    3-pixel ends pointing toward the group (toward = +1 down, -1 up)."""
+    c = OrivColours
+    f = font("cond-bold", 7)
+    l, r = text(img, (x0 + x1 + 1) / 2.0, y - cap_height(f) // 2, label, f, c.scale, tracking=1)
+    d = ImageDraw.Draw(img)
+    d.line((x0, y, l - 4, y), fill=c.zone_line)
+    d.line((r + 3, y, x1, y), fill=c.zone_line)
+    d.line((x0, y, x0, y + 3 * toward), fill=c.zone_line)
+    d.line((x1, y, x1, y + 3 * toward), fill=c.zone_line)
+
+
 def draw_oriv_background():
     c = OrivColours
     w, h = ORIV_SIZE
@@ -598,6 +611,14 @@ def draw_oriv_background():
     oriv_title(img, 61, 11, "OSCILLATOR")
     oriv_title(img, 195, 11, "FILTER")
     oriv_title(img, 257, 152, "AMPLIFIER")
+
+    # brackets naming the groups: the selectors and the two envelopes
+    knob_x = {name: x for _, name, x, _, _, _ in ORIV_KNOBS}
+    bw = ORIV_BUTTON_VIEW[0]
+    oriv_bracket(img, ORIV_BUTTONS[0][1], ORIV_BUTTONS[2][1] + bw - 1, 25, "RANGE", 1)
+    oriv_bracket(img, ORIV_BUTTONS[3][1], ORIV_BUTTONS[5][1] + bw - 1, 25, "WAVE", 1)
+    oriv_bracket(img, knob_x["VcfAtt"] - 14, knob_x["VcfRel"] + 14, 30, "ENVELOPE", 1)
+    oriv_bracket(img, knob_x["VcaAtt"] - 14, knob_x["VcaRel"] + 14, 141, "ENVELOPE", -1)
 
     # selectors: a recess round each button, captions above
     for tag, x, y, caption in ORIV_BUTTONS:
@@ -849,11 +870,11 @@ def draw_malvoree_background():
     hw, hh = MALVOREE_SLIDER_HANDLE
     rect(img, vx - 2, vy - 2, vx + hw + 1, vy + vh + 1, shade(c.plate, 0.35))
     frame(img, vx - 2, vy - 2, vx + hw, vy + vh, shade(c.plate, -0.5))
-    rect(img, vx - 1, vy - 1, vx + hw - 1, vy + vh, c.well)
+    rect(img, vx - 1, vy - 1, vx + hw - 1, vy + vh - 1, c.well)
     slot_x = vx + vw // 2 - 1  # two pixels wide, centred on the view
     rect(img, slot_x, vy + 3, slot_x + 1, vy + vh - 4, (6, 4, 3))
-    for i in range(9):
-        ty = vy + hh // 2 + round(i * (vh - hh) / 8.0)
+    for i in range(9):  # evenly every 5 pixels, centred on the handle's travel
+        ty = vy + hh // 2 + 1 + 5 * i
         for tx in (vx + 3, vx + vw - 7):
             ImageDraw.Draw(img).line((tx, ty, tx + 3, ty), fill=(118, 100, 76))
     mcx = vx + vw / 2.0
