@@ -480,6 +480,7 @@ class OrivColours:
     key_top = (98, 104, 116)
     key_bottom = (56, 60, 69)
     key_edge = (12, 13, 16)
+    recess = (8, 9, 12)  # one-pixel recess round each button
     lamp_off = (78, 44, 20)
     lamp_on = (255, 170, 52)
     lamp_core = (255, 236, 190)
@@ -623,7 +624,7 @@ def draw_oriv_background():
     # selectors: a recess round each button, captions above
     for tag, x, y, caption in ORIV_BUTTONS:
         bw, bh = ORIV_BUTTON_VIEW
-        frame(img, x - 1, y - 1, x + bw, y + bh, (8, 9, 12))
+        frame(img, x - 1, y - 1, x + bw, y + bh, c.recess)
         if caption.startswith("wave:"):
             oriv_wave_pictogram(img, x + bw / 2.0, y - 11, caption[5:])
         else:
@@ -714,6 +715,7 @@ class MalvoreeColours:
     brass = (222, 176, 98)  # titles on the dark chassis
     window = (246, 234, 192)  # value display field: black text goes on this
     window_frame = (24, 17, 12)
+    bezel = (16, 12, 9)  # one-pixel recess round the SYNC button
     well = (30, 23, 18)  # slider well; also the handle bitmap's spare right column
     tape = (86, 52, 28)
     chrome = (196, 198, 202)
@@ -863,7 +865,7 @@ def draw_malvoree_background():
          shadow=(c.plate_light, 0, 1))
     rect(img, sx - 2, sy - 2, sx + sw + 1, sy + sh + 1, shade(c.plate, 0.35))
     frame(img, sx - 2, sy - 2, sx + sw, sy + sh, shade(c.plate, -0.5))
-    frame(img, sx - 1, sy - 1, sx + sw, sy + sh, (16, 12, 9))
+    frame(img, sx - 1, sy - 1, sx + sw, sy + sh, c.bezel)
 
     # mix slider: a dark well with a slot, Wet above and Dry below
     vx, vy, vw, vh = MALVOREE_SLIDER_VIEW
@@ -1005,7 +1007,7 @@ def render_all():
         MALVOREE_DIR + "/background.bmp": to_palette(
             draw_malvoree_background(),
             reserved=(MalvoreeColours.window, MalvoreeColours.window_frame,
-                      MalvoreeColours.well)),
+                      MalvoreeColours.well, MalvoreeColours.bezel)),
         MALVOREE_DIR + "/syncbutton.bmp": to_palette(draw_malvoree_sync_button()),
         MALVOREE_DIR + "/sliderhandle.bmp": to_palette(draw_malvoree_slider_handle()),
         MALVOREE_DIR + "/bmp01002.png": draw_malvoree_dot(),
@@ -1071,6 +1073,20 @@ def check_content(imgs, errors):
         symmetric(ob, x, y, 12, "Oriv " + name)
     for x, y in MALVOREE_DELAY_KNOBS + [k for h in MALVOREE_HEAD_KNOBS for k in h]:
         symmetric(mb, x, y, 7, "Malvoree")
+
+    # Buttons sit in recesses drawn exactly round their rectangles.
+    def ring_colours(img, x, y, w, h):
+        p = img.load()
+        return ({p[x + i, y - 1] for i in range(-1, w + 1)}
+                | {p[x + i, y + h] for i in range(-1, w + 1)}
+                | {p[x - 1, y + j] for j in range(h)} | {p[x + w, y + j] for j in range(h)})
+
+    for _, x, y, _ in ORIV_BUTTONS:
+        if ring_colours(ob, x, y, *ORIV_BUTTON_VIEW) != {OrivColours.recess}:
+            errors.append("Oriv button at (%d, %d): no recess round it" % (x, y))
+    sx, sy, sw, sh = MALVOREE_SYNC_VIEW
+    if ring_colours(mb, sx, sy, sw, sh) != {MalvoreeColours.bezel}:
+        errors.append("SYNC button at (%d, %d): no bezel round it" % (sx, sy))
 
     # Value windows: a plain light field exactly covering each 32 x 10 display, the frame colour
     # all round just outside it, and black text on the field readable.
