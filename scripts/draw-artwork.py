@@ -34,10 +34,8 @@ from PIL import Image, ImageDraw, ImageFont
 DEJAVU = "/usr/share/fonts/truetype/dejavu/"
 LIBERATION = "/usr/share/fonts/truetype/liberation/"
 FONT_FILES = {
-    "sans": DEJAVU + "DejaVuSans.ttf",  # fonts-dejavu-core
     "sans-bold": DEJAVU + "DejaVuSans-Bold.ttf",  # fonts-dejavu-core
     "cond-bold": DEJAVU + "DejaVuSansCondensed-Bold.ttf",  # fonts-dejavu-extra
-    "serif-bold": DEJAVU + "DejaVuSerif-Bold.ttf",  # fonts-dejavu-core
     "serif-bold-italic": DEJAVU + "DejaVuSerif-BoldItalic.ttf",  # fonts-dejavu-extra
     # Metric twin of Arial, the face the delay editor's value displays use (previews only).
     "arial-like": LIBERATION + "LiberationSans-Regular.ttf",  # fonts-liberation
@@ -53,67 +51,111 @@ def font(name, size):
 
 
 # --------------------------------------------------------------------------------------------
-# Where the editors put their controls. These tables mirror the editors' placement tables:
-# knobs by centre, everything else by top-left corner, in pixels of the background bitmap.
+# Where the editors put their controls. The two layout tables have the rows of the editors'
+# placement tables, in the same order: (tag, kind, x, y), knobs by centre, everything else by
+# top-left corner, in pixels of the background bitmap. The view sizes follow from how the
+# editors build each kind of control.
 # --------------------------------------------------------------------------------------------
+KNOB, BUTTON, DISPLAY, SLIDER = "knob", "button", "display", "slider"
+
 ORIV_DIR = "synth/resources"
 ORIV_SIZE = (500, 170)
-ORIV_KNOB_VIEW = 30  # knob views are 30 x 30, centred on the knob centre
+ORIV_LAYOUT = [
+    (14, BUTTON, 61, 44),  # range 16'
+    (15, BUTTON, 80, 44),  # range 8'
+    (16, BUTTON, 99, 44),  # range 4'
+    (17, BUTTON, 123, 44),  # waveform, first
+    (18, BUTTON, 142, 44),  # waveform, second
+    (19, BUTTON, 161, 44),  # waveform, third
+    (2, KNOB, 149, 109),  # Osc2Det
+    (3, KNOB, 86, 109),  # LfoFreq
+    (4, KNOB, 215, 58),  # VcfCut
+    (5, KNOB, 215, 109),  # VcfReso
+    (6, KNOB, 272, 58),  # VcfAtt
+    (7, KNOB, 330, 58),  # VcfDec
+    (8, KNOB, 385, 58),  # VcfSus
+    (9, KNOB, 443, 58),  # VcfRel
+    (10, KNOB, 272, 109),  # VcaAtt
+    (11, KNOB, 330, 109),  # VcaDec
+    (12, KNOB, 385, 109),  # VcaSus
+    (13, KNOB, 443, 109),  # VcaRel
+]
+ORIV_KNOB_VIEW = 30  # 30 x 30, centred on the knob centre
 ORIV_DOT_SIZE = 7  # bmp00129.png
 ORIV_BUTTON_VIEW = (15, 28)  # the buttons show a 15 x 28 rectangle of buttonface.bmp
-ORIV_BUTTON_BITMAP = (16, 58)  # off state at row 0, on state at row 29
+ORIV_BUTTON_BITMAP = (16, 58)  # off state from row 0, on state from row 29 (half the height)
 
-# (tag, parameter, x, y, caption, scale)
-ORIV_KNOBS = [
-    (2, "Osc2Det", 149, 109, "Detune", "detune"),
-    (3, "LfoFreq", 86, 109, "LFO", "lfo"),
-    (4, "VcfCut", 215, 58, "Cutoff", "ticks"),
-    (5, "VcfReso", 215, 109, "Reso", "ticks"),
-    (6, "VcfAtt", 272, 58, "Attack", "ticks"),
-    (7, "VcfDec", 330, 58, "Decay", "ticks"),
-    (8, "VcfSus", 385, 58, "Sustain", "ticks"),
-    (9, "VcfRel", 443, 58, "Release", "ticks"),
-    (10, "VcaAtt", 272, 109, "Attack", "ticks"),
-    (11, "VcaDec", 330, 109, "Decay", "ticks"),
-    (12, "VcaSus", 385, 109, "Sustain", "ticks"),
-    (13, "VcaRel", 443, 109, "Release", "ticks"),
-]
-# (tag, x, y, caption): range buttons carry footages, waveform buttons pictograms
-ORIV_BUTTONS = [
-    (14, 61, 44, "16"),
-    (15, 80, 44, "8"),
-    (16, 99, 44, "4"),
-    (17, 123, 44, "wave:triangle"),
-    (18, 142, 44, "wave:saw"),
-    (19, 161, 44, "wave:square"),
-]
+# What the panel prints at each control: knobs (parameter, caption, scale), buttons a caption
+ORIV_LABELS = {
+    2: ("Osc2Det", "Detune", "detune"),
+    3: ("LfoFreq", "LFO", "lfo"),
+    4: ("VcfCut", "Cutoff", "ticks"),
+    5: ("VcfReso", "Reso", "ticks"),
+    6: ("VcfAtt", "Attack", "ticks"),
+    7: ("VcfDec", "Decay", "ticks"),
+    8: ("VcfSus", "Sustain", "ticks"),
+    9: ("VcfRel", "Release", "ticks"),
+    10: ("VcaAtt", "Attack", "ticks"),
+    11: ("VcaDec", "Decay", "ticks"),
+    12: ("VcaSus", "Sustain", "ticks"),
+    13: ("VcaRel", "Release", "ticks"),
+    14: "16",
+    15: "8",
+    16: "4",
+    17: "wave:triangle",  # value 0.0
+    18: "wave:saw",  # value 0.5
+    19: "wave:square",  # value 1.0
+}
+# (tag, parameter, x, y, caption, scale) and (tag, x, y, caption), in layout order
+ORIV_KNOBS = [(t, ORIV_LABELS[t][0], x, y) + ORIV_LABELS[t][1:]
+              for t, k, x, y in ORIV_LAYOUT if k == KNOB]
+ORIV_BUTTONS = [(t, x, y, ORIV_LABELS[t]) for t, k, x, y in ORIV_LAYOUT if k == BUTTON]
 
 MALVOREE_DIR = "delay/resources"
 MALVOREE_SIZE = (463, 334)
-MALVOREE_KNOB_VIEW = 20  # knob views are 20 x 20, centred on the knob centre
+MALVOREE_LAYOUT = [
+    (3, KNOB, 43, 215), (2, KNOB, 86, 215), (4, KNOB, 43, 278), (1, KNOB, 86, 278),
+    (8, KNOB, 147, 215), (7, KNOB, 190, 215), (9, KNOB, 147, 278), (6, KNOB, 190, 278),
+    (13, KNOB, 259, 215), (12, KNOB, 302, 215), (14, KNOB, 259, 278), (11, KNOB, 302, 278),
+    (18, KNOB, 365, 215), (17, KNOB, 408, 215), (19, KNOB, 365, 278), (16, KNOB, 408, 278),
+    (0, KNOB, 109, 114), (5, KNOB, 187, 114), (10, KNOB, 265, 114), (15, KNOB, 338, 114),
+    (20, BUTTON, 33, 42),
+    (3, DISPLAY, 26, 238), (2, DISPLAY, 69, 238), (4, DISPLAY, 26, 300), (1, DISPLAY, 69, 300),
+    (8, DISPLAY, 132, 238), (7, DISPLAY, 174, 238), (9, DISPLAY, 132, 300),
+    (6, DISPLAY, 174, 300),
+    (13, DISPLAY, 242, 238), (12, DISPLAY, 286, 238), (14, DISPLAY, 242, 300),
+    (11, DISPLAY, 286, 300),
+    (18, DISPLAY, 348, 238), (17, DISPLAY, 392, 238), (19, DISPLAY, 348, 300),
+    (16, DISPLAY, 392, 300),
+    (0, DISPLAY, 90, 135), (5, DISPLAY, 166, 135), (10, DISPLAY, 246, 135),
+    (15, DISPLAY, 318, 135),
+    (21, SLIDER, 408, 36),
+]
+MALVOREE_KNOB_VIEW = 20  # 20 x 20, centred on the knob centre
 MALVOREE_DOT_SIZE = 9  # bmp01002.png
-MALVOREE_DISPLAY = (32, 10)  # value displays, by top-left corner
-MALVOREE_SYNC_VIEW = (33, 42, 39, 14)  # x, y, width, height; bitmap 40 x 30, on state at row 15
+MALVOREE_DISPLAY = (32, 10)  # value displays; the editor writes black Arial 11 into them
+MALVOREE_SYNC_SIZE = (39, 14)  # shows rows 0..13 (off) or 15..28 (on) of syncbutton.bmp
 MALVOREE_SYNC_BITMAP = (40, 30)
-MALVOREE_SLIDER_VIEW = (408, 36, 26, 53)  # x, y, width, height
-MALVOREE_SLIDER_HANDLE = (27, 10)  # top edge from y = 36 (wet) to y = 79 (dry)
+MALVOREE_SLIDER_SIZE = (26, 53)
+MALVOREE_SLIDER_HANDLE = (27, 10)  # top edge from the view's top (wet) to 43 lower (dry)
 
-MALVOREE_DELAY_KNOBS = [(109, 114), (187, 114), (265, 114), (338, 114)]  # head 1..4
-MALVOREE_DELAY_DISPLAYS = [(90, 135), (166, 135), (246, 135), (318, 135)]
-# per head: (volume, damp, pan, feedback) knob centres, then the displays under them
-MALVOREE_HEAD_KNOBS = [
-    [(43, 215), (86, 215), (43, 278), (86, 278)],
-    [(147, 215), (190, 215), (147, 278), (190, 278)],
-    [(259, 215), (302, 215), (259, 278), (302, 278)],
-    [(365, 215), (408, 215), (365, 278), (408, 278)],
-]
-MALVOREE_HEAD_DISPLAYS = [
-    [(26, 238), (69, 238), (26, 300), (69, 300)],
-    [(132, 238), (174, 238), (132, 300), (174, 300)],
-    [(242, 238), (286, 238), (242, 300), (286, 300)],
-    [(348, 238), (392, 238), (348, 300), (392, 300)],
-]
+
+def malvoree_place(kind, tag):
+    (x, y), = [(x, y) for t, k, x, y in MALVOREE_LAYOUT if (t, k) == (tag, kind)]
+    return x, y
+
+
+# Parameters of head h: delay time 5h, feedback 5h + 1, damping 5h + 2, volume 5h + 3, pan
+# 5h + 4. Each head block shows volume, damp, pan and feedback, in that order.
 MALVOREE_HEAD_CAPTIONS = ["Volume", "Damp", "Pan", "Feedback"]
+MALVOREE_BLOCK_TAGS = [[5 * h + 3, 5 * h + 2, 5 * h + 4, 5 * h + 1] for h in range(4)]
+MALVOREE_DELAY_KNOBS = [malvoree_place(KNOB, 5 * h) for h in range(4)]
+MALVOREE_DELAY_DISPLAYS = [malvoree_place(DISPLAY, 5 * h) for h in range(4)]
+MALVOREE_HEAD_KNOBS = [[malvoree_place(KNOB, t) for t in tags] for tags in MALVOREE_BLOCK_TAGS]
+MALVOREE_HEAD_DISPLAYS = [[malvoree_place(DISPLAY, t) for t in tags]
+                          for tags in MALVOREE_BLOCK_TAGS]
+MALVOREE_SYNC_VIEW = malvoree_place(BUTTON, 20) + MALVOREE_SYNC_SIZE  # x, y, width, height
+MALVOREE_SLIDER_VIEW = malvoree_place(SLIDER, 21) + MALVOREE_SLIDER_SIZE
 
 
 def knob_handle_centre(cx, cy, view, dot, value):
@@ -614,7 +656,7 @@ def draw_oriv_background():
     oriv_title(img, 257, 152, "AMPLIFIER")
 
     # brackets naming the groups: the selectors and the two envelopes
-    knob_x = {name: x for _, name, x, _, _, _ in ORIV_KNOBS}
+    knob_x = {name: x for _, name, x, _, _, _ in ORIV_KNOBS}  # by parameter name
     bw = ORIV_BUTTON_VIEW[0]
     oriv_bracket(img, ORIV_BUTTONS[0][1], ORIV_BUTTONS[2][1] + bw - 1, 25, "RANGE", 1)
     oriv_bracket(img, ORIV_BUTTONS[3][1], ORIV_BUTTONS[5][1] + bw - 1, 25, "WAVE", 1)
