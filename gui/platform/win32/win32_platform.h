@@ -185,6 +185,8 @@ ResourceStream* openResourceStream(const ResourceRef& reference, const wchar_t* 
 // The frame window's drop target until the data routing of the drag container exists: it
 // accepts nothing (DROPEFFECT_NONE) and so leaves the shell showing the no-drop cursor.
 IDropTarget* createRefusingDropTarget();
+// Drop targets alive: one per frame window registered with OLE, none once it is revoked.
+int32_t liveDropTargets();
 
 } // namespace win32
 } // namespace QXAGUI

@@ -72,8 +72,11 @@ void releaseFrameClass() {
 
 // --- the refusing drop target --------------------------------------------------------------
 
+std::atomic<int32_t> dropTargets{0};
+
 class RefusingDropTarget final : public IDropTarget {
 public:
+    RefusingDropTarget() { ++dropTargets; }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
@@ -102,7 +105,7 @@ public:
     }
 
 private:
-    ~RefusingDropTarget() = default;
+    ~RefusingDropTarget() { --dropTargets; }
     static HRESULT refuse(DWORD* effect) {
         if (effect) *effect = DROPEFFECT_NONE;
         return S_OK;
