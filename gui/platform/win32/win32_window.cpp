@@ -529,6 +529,10 @@ IDropTarget* createRefusingDropTarget() {
     return new RefusingDropTarget();
 }
 
+int32_t liveDropTargets() {
+    return dropTargets.load();
+}
+
 } // namespace win32
 
 namespace platform {

@@ -1,9 +1,10 @@
 // The Win32 back-end's drawing, read back pixel by pixel from images: blits plain and faded
-// (the image's own alpha scaled), palette bitmaps, fonts with their fallback, and a surface
-// without a graphics object.
+// (the image's own alpha scaled), palette bitmaps, fonts with their fallback, a surface
+// without a graphics object, and the draw context's shapes and bitmaps on GDI+.
 #include "win32_test_support.h"
 
 #include "cbitmap.h"
+#include "cdrawcontext.h"
 
 namespace QXAGUI::testing {
 namespace {
@@ -139,6 +140,73 @@ TEST(SurfaceWithoutGraphics, DrawsNothingAndMeasuresNothing) {
     surface->drawText("abc", nullptr, 0, 0, true);
     EXPECT_EQ(surface->textWidth("abc", nullptr), -1.0f);
     EXPECT_EQ(surface->fontHeight(nullptr), 0.0f);
+}
+
+// --- the draw context on GDI+ ------------------------------------------------------------------
+
+class ContextOnGdiplus : public ::testing::Test {
+protected:
+    void SetUp() override { GDIPlusGlobals::enter(); }
+    void TearDown() override { GDIPlusGlobals::leave(); }
+    static PlatformImage* pixelsOf(COffscreenContext& context) {
+        return context.bitmap()->platformImage();
+    }
+};
+
+TEST_F(ContextOnGdiplus, FilledAndOutlinedRectangleCoversItsPixelsExactly) {
+    auto* context = new COffscreenContext(nullptr, 32, 32);
+    context->setFillTint(kGreenColor);
+    context->setStrokeTint(kRedColor);
+    context->rectangle(ViewRect(10, 10, 20, 20), DrawFilledAndOutline);
+    PlatformImage* pixels = pixelsOf(*context);
+    const Argb red{255, 255, 0, 0}, green{255, 0, 255, 0};
+    // The fill covers 10 x 10; the outline, drawn 9 x 9, lies on its first and last rows and
+    // columns.
+    for (int i = 10; i < 20; ++i) {
+        EXPECT_TRUE(sameColour(pixelAt(pixels, i, 10), red)) << "top " << i;
+        EXPECT_TRUE(sameColour(pixelAt(pixels, i, 19), red)) << "bottom " << i;
+        EXPECT_TRUE(sameColour(pixelAt(pixels, 10, i), red)) << "left " << i;
+        EXPECT_TRUE(sameColour(pixelAt(pixels, 19, i), red)) << "right " << i;
+    }
+    EXPECT_TRUE(sameColour(pixelAt(pixels, 11, 11), green));
+    EXPECT_TRUE(sameColour(pixelAt(pixels, 18, 18), green));
+    EXPECT_EQ(pixelAt(pixels, 20, 15).a, 0);
+    EXPECT_EQ(pixelAt(pixels, 15, 20).a, 0);
+    EXPECT_EQ(pixelAt(pixels, 9, 9).a, 0);
+    context->release();
+}
+
+TEST_F(ContextOnGdiplus, BitmapBlitFadedAtHalfAlphaKeepsItsOwnAlpha) {
+    auto* context = new COffscreenContext(nullptr, 8, 8);
+    auto* dot = new CBitmap(ResourceRef::byName("dot.png"));
+    ASSERT_EQ(dot->width(), 4);
+    dot->blitFaded(context, ViewRect(2, 2, 6, 6), ViewPoint(0, 0), 128);
+    PlatformImage* pixels = pixelsOf(*context);
+    EXPECT_TRUE(sameColour(pixelAt(pixels, 2, 2), {128, 255, 0, 0}, 2));
+    EXPECT_TRUE(sameColour(pixelAt(pixels, 5, 3), {64, 0, 0, 255}, 2));
+    EXPECT_EQ(pixelAt(pixels, 3, 4).a, 0);
+    EXPECT_EQ(pixelAt(pixels, 1, 2).a, 0);
+    dot->release();
+    context->release();
+}
+
+TEST_F(ContextOnGdiplus, PaletteBitmapBlitsPlainAndFadedThroughTheContext) {
+    auto* context = new COffscreenContext(nullptr, 8, 8);
+    context->setFillTint(kWhiteColor);
+    context->fillRectangle(ViewRect(0, 0, 8, 8));
+    auto* strip = new CBitmap(ResourceRef::byNumber(200));
+    ASSERT_EQ(strip->width(), 4);
+    ASSERT_EQ(strip->height(), 2);
+    strip->blit(context, ViewRect(0, 0, 4, 1), ViewPoint(0, 1)); // the bottom row only
+    strip->blitFaded(context, ViewRect(4, 4, 8, 6), ViewPoint(0, 0), 128);
+    PlatformImage* pixels = pixelsOf(*context);
+    EXPECT_TRUE(sameColour(pixelAt(pixels, 0, 0), {255, 0, 0, 0}));
+    EXPECT_TRUE(sameColour(pixelAt(pixels, 1, 0), {255, 255, 255, 0}));
+    EXPECT_TRUE(sameColour(pixelAt(pixels, 0, 1), {255, 255, 255, 255})); // untouched
+    EXPECT_TRUE(sameColour(pixelAt(pixels, 4, 4), {255, 255, 127, 127}, 3));
+    EXPECT_TRUE(sameColour(pixelAt(pixels, 7, 5), {255, 127, 255, 255}, 3));
+    strip->release();
+    context->release();
 }
 
 } // namespace
