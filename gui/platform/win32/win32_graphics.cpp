@@ -218,26 +218,31 @@ void GdipSurface::strokeEllipse(float x, float y, float width, float height) {
     if (graphics_ && pen_) keep(GdipDrawEllipse(graphics_, pen_, x, y, width, height));
 }
 
+// A path of the arc alone; null when none could be made.
+GpPath* GdipSurface::arcPath(float x, float y, float width, float height, float startDegrees,
+                             float sweepDegrees) {
+    GpPath* path = nullptr;
+    keep(GdipCreatePath(FillModeAlternate, &path));
+    if (path) keep(GdipAddPathArc(path, x, y, width, height, startDegrees, sweepDegrees));
+    return path;
+}
+
 void GdipSurface::fillArc(float x, float y, float width, float height, float startDegrees,
                           float sweepDegrees) {
     if (!graphics_ || !fill_) return;
-    GpPath* path = nullptr;
-    keep(GdipCreatePath(FillModeAlternate, &path));
-    if (!path) return;
-    keep(GdipAddPathArc(path, x, y, width, height, startDegrees, sweepDegrees));
-    keep(GdipFillPath(graphics_, fill_, path));
-    GdipDeletePath(path);
+    if (GpPath* path = arcPath(x, y, width, height, startDegrees, sweepDegrees)) {
+        keep(GdipFillPath(graphics_, fill_, path));
+        GdipDeletePath(path);
+    }
 }
 
 void GdipSurface::strokeArc(float x, float y, float width, float height, float startDegrees,
                             float sweepDegrees) {
     if (!graphics_ || !pen_) return;
-    GpPath* path = nullptr;
-    keep(GdipCreatePath(FillModeAlternate, &path));
-    if (!path) return;
-    keep(GdipAddPathArc(path, x, y, width, height, startDegrees, sweepDegrees));
-    keep(GdipDrawPath(graphics_, pen_, path));
-    GdipDeletePath(path);
+    if (GpPath* path = arcPath(x, y, width, height, startDegrees, sweepDegrees)) {
+        keep(GdipDrawPath(graphics_, pen_, path));
+        GdipDeletePath(path);
+    }
 }
 
 // --- text --------------------------------------------------------------------------------

@@ -121,7 +121,8 @@ public:
 private:
     void prepareGraphics();
     void keep(Gdiplus::GpStatus status);
-    void strokePath(Gdiplus::GpPath* path);
+    Gdiplus::GpPath* arcPath(float x, float y, float width, float height, float startDegrees,
+                             float sweepDegrees);
 
     Gdiplus::GpGraphics* graphics_ = nullptr;
     Gdiplus::GpPen* pen_ = nullptr;

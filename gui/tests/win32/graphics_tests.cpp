@@ -176,6 +176,29 @@ TEST_F(ContextOnGdiplus, FilledAndOutlinedRectangleCoversItsPixelsExactly) {
     context->release();
 }
 
+TEST_F(ContextOnGdiplus, ArcsSweepClockwiseOnScreen) {
+    auto* context = new COffscreenContext(nullptr, 40, 20);
+    context->setFillTint(kBlueColor);
+    context->setStrokeTint(kRedColor);
+    // From twelve o'clock through three to six: the right half, filled up to its chord.
+    context->arc(ViewRect(0, 0, 16, 16), 270.0f, 90.0f, DrawFilled);
+    // From three o'clock through six to nine: an outline along the bottom only.
+    context->arc(ViewRect(20, 0, 36, 16), 0.0f, 180.0f, DrawOutline);
+    PlatformImage* pixels = pixelsOf(*context);
+    EXPECT_TRUE(sameColour(pixelAt(pixels, 12, 8), {255, 0, 0, 255}));
+    EXPECT_EQ(pixelAt(pixels, 3, 8).a, 0);
+    int bottom = 0, top = 0;
+    for (int x = 20; x < 37; ++x) {
+        for (int y = 0; y < 6; ++y)
+            top += pixelAt(pixels, x, y).a > 0 ? 1 : 0;
+        for (int y = 11; y < 17; ++y)
+            bottom += pixelAt(pixels, x, y).a > 0 ? 1 : 0;
+    }
+    EXPECT_GT(bottom, 8);
+    EXPECT_EQ(top, 0);
+    context->release();
+}
+
 TEST_F(ContextOnGdiplus, BitmapBlitFadedAtHalfAlphaKeepsItsOwnAlpha) {
     auto* context = new COffscreenContext(nullptr, 8, 8);
     auto* dot = new CBitmap(ResourceRef::byName("dot.png"));
