@@ -493,15 +493,5 @@ TEST(FrameResizing, StopsBelowAWindowThatIsMoreThanAFrameAroundIt) {
     DestroyWindow(host);
 }
 
-TEST_F(FrameWindowTest, CursorKindsAreSetAndTheFirstCursorRestored) {
-    const HCURSOR before = GetCursor();
-    frame_->setCursorKind(9);
-    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));
-    frame_->setCursorKind(2);
-    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, MAKEINTRESOURCEW(32644)));
-    frame_->setCursorKind(0);
-    EXPECT_EQ(GetCursor(), before);
-}
-
 } // namespace
 } // namespace QXAGUI::testing
