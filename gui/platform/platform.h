@@ -10,10 +10,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace QXAGUI {
 
 class CFrame;
+class CTextEdit;
 struct ResourceRef;
 
 // An image the platform decoded or made: 32-bit ARGB with its own alpha.
@@ -101,7 +103,27 @@ public:
     virtual bool enableDrop(bool enable) = 0;
 };
 
+// The system's single-line edit box over a text edit while it is being edited. Destroying it
+// removes the box, its font and its brush without calling the text edit back.
+class TextEditBox {
+public:
+    virtual ~TextEditBox() = default;
+    // The box's text as UTF-8, at most 255 bytes.
+    virtual std::string text() const = 0;
+    virtual void* systemHandle() const = 0;
+};
+
 namespace platform {
+
+// Opens an edit box as a child of the frame's window: at rect (frame window coordinates; the
+// box is one pixel wider and higher), with text (UTF-8) selected, aligned as the display
+// (0 left, 1 centre, 2 right), in the named font at fontHeight pixels, limited to 255
+// characters, with the keyboard focus. The box tells owner of Return (noteReturnPressed, then
+// the frame's focusOn(nullptr)) and of losing the focus (loseFocus). Null when it cannot be
+// made.
+std::unique_ptr<TextEditBox> openTextEditBox(CTextEdit& owner, void* frameWindow,
+                                             const ViewRect& rect, const char* text, int32_t align,
+                                             const char* fontName, int32_t fontHeight);
 
 // Makes the frame's window inside hostWindow, sized to the frame, with the frame stored in it.
 // Null when the window cannot be created.

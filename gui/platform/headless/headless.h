@@ -77,6 +77,22 @@ void scriptPointer(const std::vector<PointerStep>& steps);
 // The answer of the next awaitSecondClick calls.
 void setSecondClick(bool arrives);
 
+// --- edit boxes ------------------------------------------------------------------------------
+// The system edit box a text edit opens while it is being edited.
+struct EditBoxRecord {
+    ViewRect rect;
+    std::string text;
+    std::string fontName;
+    int32_t fontHeight = 0;
+    int32_t align = 0;
+};
+// The edit box open now, or null.
+EditBoxRecord* openEditBox();
+int32_t liveEditBoxes();
+// What a user does in the open box: replace its text; press Return.
+void typeIntoEditBox(const std::string& text);
+void pressReturnInEditBox();
+
 // Counts of the process-wide calls, for tests of balanced initialisation.
 int32_t oleInitializeDepth();
 int32_t graphicsStartCount();

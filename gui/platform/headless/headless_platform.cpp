@@ -3,6 +3,7 @@
 
 #include "cbitmap.h"
 #include "cframe.h"
+#include "ctextedit.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -196,6 +197,35 @@ private:
     WindowRecord record_;
 };
 
+// The edit box: its destruction takes the keyboard focus away from it, as a system window's
+// does, so the owner hears loseFocus then.
+class HeadlessEditBox;
+HeadlessEditBox* currentBox = nullptr;
+int32_t liveBoxes = 0;
+
+class HeadlessEditBox final : public TextEditBox {
+public:
+    HeadlessEditBox(CTextEdit& owner, EditBoxRecord record) : owner_(owner), record_(record) {
+        ++liveBoxes;
+        currentBox = this;
+    }
+    ~HeadlessEditBox() override {
+        --liveBoxes;
+        if (currentBox == this) {
+            currentBox = nullptr;
+            owner_.loseFocus();
+        }
+    }
+    std::string text() const override { return record_.text.substr(0, 255); }
+    void* systemHandle() const override { return const_cast<EditBoxRecord*>(&record_); }
+    EditBoxRecord& record() { return record_; }
+    CTextEdit& owner() { return owner_; }
+
+private:
+    CTextEdit& owner_;
+    EditBoxRecord record_;
+};
+
 const ResourceEntry* findResource(ResourceType type, const ResourceRef& reference) {
     for (const ResourceEntry& entry : state().resources) {
         if (entry.type != type) continue;
@@ -284,6 +314,25 @@ void scriptPointer(const std::vector<PointerStep>& steps) {
 void setSecondClick(bool arrives) {
     state().secondClick = arrives;
 }
+EditBoxRecord* openEditBox() {
+    return currentBox ? &currentBox->record() : nullptr;
+}
+
+int32_t liveEditBoxes() {
+    return liveBoxes;
+}
+
+void typeIntoEditBox(const std::string& text) {
+    if (currentBox) currentBox->record().text = text;
+}
+
+void pressReturnInEditBox() {
+    if (!currentBox) return;
+    CTextEdit& owner = currentBox->owner();
+    owner.noteReturnPressed();
+    if (owner.frame()) owner.frame()->focusOn(nullptr);
+}
+
 int32_t oleInitializeDepth() {
     return state().oleDepth;
 }
@@ -313,6 +362,19 @@ using namespace headless;
 
 std::unique_ptr<FrameWindow> createFrameWindow(CFrame& frame, void* hostWindow) {
     return std::make_unique<HeadlessFrameWindow>(frame, hostWindow);
+}
+
+std::unique_ptr<TextEditBox> openTextEditBox(CTextEdit& owner, void* frameWindow,
+                                             const ViewRect& rect, const char* text, int32_t align,
+                                             const char* fontName, int32_t fontHeight) {
+    if (!frameWindow) return nullptr;
+    EditBoxRecord record;
+    record.rect = {rect.left, rect.top, rect.right + 1, rect.bottom + 1};
+    record.text = text ? text : "";
+    record.fontName = fontName ? fontName : "";
+    record.fontHeight = fontHeight;
+    record.align = align;
+    return std::make_unique<HeadlessEditBox>(owner, record);
 }
 
 std::unique_ptr<DrawSurface> createWindowSurface(void* window, void* /*deviceContext*/) {
