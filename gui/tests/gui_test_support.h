@@ -1,11 +1,11 @@
-// Doubles and fixtures the toolkit's native tests share: an editor and a listener that record
-// what a control tells them into one ordered log, and a frame on the headless back-end's
-// recording window to which tests append controls.
+// Test doubles for the toolkit's native tests: an editor interface and a control listener that
+// record what reaches them, and a fixture that resets the headless platform. For the
+// controls: an editor and a listener that record into one ordered log, and a frame to which
+// tests append controls, with bitmaps, painting and pointer helpers.
 #pragma once
 
 #include "cbitmap.h"
 #include "ccontrol.h"
-#include "ccontrollistener.h"
 #include "cdrawcontext.h"
 #include "cframe.h"
 #include "platform/headless/headless.h"
@@ -18,6 +18,64 @@
 #include <vector>
 
 namespace QXAGUI::testing {
+
+// Any non-null pointer stands for the host's window: the headless platform makes a recording
+// frame window inside it.
+inline void* const kHostWindow = reinterpret_cast<void*>(0x1000);
+
+class RecordingEditor : public QXAGUIEditorInterface {
+public:
+    void runEditorIdle() override { events.push_back("idle"); }
+    int32_t knobStyle() override { return style; }
+    void paramEditBegins(int32_t tag) override { events.push_back("begin " + std::to_string(tag)); }
+    void paramEditEnds(int32_t tag) override { events.push_back("end " + std::to_string(tag)); }
+
+    int32_t style = 0;
+    std::vector<std::string> events;
+};
+
+class RecordingListener : public CControlListener {
+public:
+    void controlChanged(CControl* control) override {
+        events.push_back("changed " + std::to_string(control->id()));
+        values.push_back(control->value());
+    }
+    int32_t controlModClicked(CControl* control, ButtonFlags buttons) override {
+        events.push_back("modClicked " + std::to_string(control->id()) + " " +
+                         std::to_string(buttons));
+        return consumeModClicks ? 1 : 0;
+    }
+    void controlEditOpens(CControl* control) override {
+        events.push_back("opens " + std::to_string(control->id()));
+    }
+    void controlEditCloses(CControl* control) override {
+        events.push_back("closes " + std::to_string(control->id()));
+    }
+
+    bool consumeModClicks = false;
+    std::vector<std::string> events;
+    std::vector<float> values;
+};
+
+// Every test starts from a fresh headless platform and a 500 x 200 frame in a host window.
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        headless::reset();
+        frame = new CFrame({0, 0, 500, 200}, kHostWindow, &editor);
+    }
+    void TearDown() override {
+        if (frame) frame->release();
+    }
+
+    headless::WindowRecord& window() { return *headless::windowOf(*frame); }
+
+    RecordingEditor editor;
+    RecordingListener listener;
+    CFrame* frame = nullptr;
+};
+
+// --- controls -----------------------------------------------------------------------------
 
 // What an editor hears, in order: "opens T", "begin T", "changed T V", "end T", "closes T",
 // "modclick T B" (T the control's tag, V its value with four significant digits).
@@ -96,7 +154,7 @@ protected:
         headless::reset();
         headless::clearResources();
         liveAtStart_ = CBaseObject::liveObjectCount();
-        frame = new CFrame(ViewRect(0, 0, 500, 170), reinterpret_cast<void*>(0x1000), &editor);
+        frame = new CFrame(ViewRect(0, 0, 500, 170), kHostWindow, &editor);
     }
     void TearDown() override {
         if (frame) frame->release();
