@@ -1,6 +1,7 @@
 // CControl: the value model every control shares, and the helpers of controlsupport.h.
 #include "ccontrol.h"
 
+#include "cbitmap.h"
 #include "cframe.h"
 #include "controlsupport.h"
 #include "platform/platform.h"
@@ -35,6 +36,15 @@ int32_t imageIndexFor(float fraction, int32_t count) {
     if (count <= 1) return 0;
     const float scaled = boundedValue(fraction, 0.0f, 1.0f) * static_cast<float>(count - 1);
     return std::min(count - 1, static_cast<int32_t>(scaled + 0.5f));
+}
+
+void drawBitmap(CBitmap* bitmap, CDrawContext* context, const ViewRect& dest, ViewPoint source,
+                bool seeThrough) {
+    if (!bitmap) return;
+    if (seeThrough)
+        bitmap->blitKeyed(context, dest, source);
+    else
+        bitmap->blit(context, dest, source);
 }
 
 bool valuesDiffer(float a, float b) {

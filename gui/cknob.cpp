@@ -159,12 +159,7 @@ float CKnob::fineFactor() const {
 // --- painting ----------------------------------------------------------------------------------
 
 void CKnob::paint(CDrawContext* context) {
-    if (backdrop_) {
-        if (seeThrough_)
-            backdrop_->blitKeyed(context, bounds_, backgroundOffset_);
-        else
-            backdrop_->blit(context, bounds_, backgroundOffset_);
-    }
+    drawBitmap(backdrop_, context, bounds_, backgroundOffset_, seeThrough_);
     paintHandle(context);
     markNeedsRepaint(false);
 }

@@ -21,15 +21,6 @@ void applyUserValue(CControl& control, float value) {
     control.requestRepaint();
 }
 
-void blitFrom(CBitmap* bitmap, CDrawContext* context, const ViewRect& dest, ViewPoint source,
-              bool seeThrough) {
-    if (!bitmap) return;
-    if (seeThrough)
-        bitmap->blitKeyed(context, dest, source);
-    else
-        bitmap->blit(context, dest, source);
-}
-
 bool isLeftPress(const ButtonFlags& buttons) {
     return (buttons & ButtonLeft) != 0;
 }
@@ -38,9 +29,16 @@ bool isLeftPress(const ButtonFlags& buttons) {
 
 // --- IMultiBitmapControl -----------------------------------------------------------------------
 
+void IMultiBitmapControl::paintValueImage(CDrawContext* context, const CControl& control,
+                                          ViewPoint offset) const {
+    paintSubImage(context, control.backdrop(), control.bounds(),
+                  imageIndexFor(rangeFraction(control), subImageCount_), offset,
+                  control.seeThrough());
+}
+
 void IMultiBitmapControl::paintSubImage(CDrawContext* context, CBitmap* strip, const ViewRect& dest,
                                         int32_t index, ViewPoint offset, bool seeThrough) const {
-    blitFrom(strip, context, dest, {offset.x, offset.y + index * subImageHeight_}, seeThrough);
+    drawBitmap(strip, context, dest, {offset.x, offset.y + index * subImageHeight_}, seeThrough);
 }
 
 // --- CAnimKnob ---------------------------------------------------------------------------------
@@ -93,8 +91,7 @@ int32_t CSwitchBase::positionAt(const ViewPoint& point) const {
 }
 
 void CSwitchBase::paint(CDrawContext* context) {
-    paintSubImage(context, backdrop_, bounds_, imageIndexFor(rangeFraction(*this), subImageCount_),
-                  offset_, seeThrough_);
+    paintValueImage(context, *this, offset_);
     markNeedsRepaint(false);
 }
 
@@ -168,8 +165,7 @@ float CRockerSwitch::valueAt(const ViewPoint& point) const {
 }
 
 void CRockerSwitch::paint(CDrawContext* context) {
-    paintSubImage(context, backdrop_, bounds_, imageIndexFor(rangeFraction(*this), 3), offset_,
-                  seeThrough_);
+    paintValueImage(context, *this, offset_);
     markNeedsRepaint(false);
 }
 
@@ -224,8 +220,7 @@ CMovieBitmap::CMovieBitmap(const ViewRect& bounds, CControlListener* listener, i
 }
 
 void CMovieBitmap::paint(CDrawContext* context) {
-    paintSubImage(context, backdrop_, bounds_, imageIndexFor(rangeFraction(*this), subImageCount_),
-                  offset_, seeThrough_);
+    paintValueImage(context, *this, offset_);
     markNeedsRepaint(false);
 }
 
@@ -248,8 +243,7 @@ CMovieButton::CMovieButton(const ViewRect& bounds, CControlListener* listener, i
       offset_(offset) {}
 
 void CMovieButton::paint(CDrawContext* context) {
-    paintSubImage(context, backdrop_, bounds_, imageIndexFor(rangeFraction(*this), 2), offset_,
-                  seeThrough_);
+    paintValueImage(context, *this, offset_);
     markNeedsRepaint(false);
 }
 
@@ -291,8 +285,7 @@ CKickButton::CKickButton(const ViewRect& bounds, CControlListener* listener, int
       offset_(offset) {}
 
 void CKickButton::paint(CDrawContext* context) {
-    paintSubImage(context, backdrop_, bounds_, imageIndexFor(rangeFraction(*this), 2), offset_,
-                  seeThrough_);
+    paintValueImage(context, *this, offset_);
     markNeedsRepaint(false);
 }
 
@@ -428,7 +421,7 @@ void CSpecialDigit::paint(CDrawContext* context) {
         const ViewRect dest =
             ViewRect::fromSize({bounds_.left + xPositions_[i], bounds_.top + yPositions_[i]},
                                digitWidth_, digitHeight_);
-        blitFrom(backdrop_, context, dest, {0, digit * digitHeight_}, seeThrough_);
+        drawBitmap(backdrop_, context, dest, {0, digit * digitHeight_}, seeThrough_);
     }
     markNeedsRepaint(false);
 }
@@ -475,18 +468,18 @@ void CVuMeter::paint(CDrawContext* context) {
         offscreen_ = new COffscreenContext(frame_, width, height);
     if (offscreen_) {
         const ViewRect all(0, 0, width, height);
-        blitFrom(off_, offscreen_, all, ViewPoint(), false);
+        drawBitmap(off_, offscreen_, all, ViewPoint(), false);
         const int32_t lit = litSegments();
         if (on_ && lit > 0) {
             if (vertical_) {
                 const int32_t litHeight =
                     static_cast<int32_t>(static_cast<int64_t>(height) * lit / segments_);
-                blitFrom(on_, offscreen_, ViewRect(0, height - litHeight, width, height),
-                         {0, height - litHeight}, false);
+                drawBitmap(on_, offscreen_, ViewRect(0, height - litHeight, width, height),
+                           {0, height - litHeight}, false);
             } else {
                 const int32_t litWidth =
                     static_cast<int32_t>(static_cast<int64_t>(width) * lit / segments_);
-                blitFrom(on_, offscreen_, ViewRect(0, 0, litWidth, height), ViewPoint(), false);
+                drawBitmap(on_, offscreen_, ViewRect(0, 0, litWidth, height), ViewPoint(), false);
             }
         }
         offscreen_->copyTo(context, bounds_, ViewPoint());
@@ -608,7 +601,7 @@ CDefaultSplashScreenView::CDefaultSplashScreenView(const ViewRect& bounds,
     : CControl(bounds, listener, 0, bitmap), offset_(offset) {}
 
 void CDefaultSplashScreenView::paint(CDrawContext* context) {
-    blitFrom(backdrop_, context, bounds_, offset_, seeThrough_);
+    drawBitmap(backdrop_, context, bounds_, offset_, seeThrough_);
     markNeedsRepaint(false);
 }
 

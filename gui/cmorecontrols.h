@@ -44,6 +44,8 @@ public:
 protected:
     IMultiBitmapControl(int32_t count, int32_t height)
         : subImageHeight_(height), subImageCount_(count) {}
+    // Draws the image the control's value picks from its background strip into its bounds.
+    void paintValueImage(CDrawContext* context, const CControl& control, ViewPoint offset) const;
     // Draws image `index` of strip into dest.
     void paintSubImage(CDrawContext* context, CBitmap* strip, const ViewRect& dest, int32_t index,
                        ViewPoint offset, bool seeThrough) const;

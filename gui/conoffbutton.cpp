@@ -35,10 +35,7 @@ void COnOffButton::setButtonStyle(int32_t style) {
 void COnOffButton::paint(CDrawContext* context) {
     if (backdrop_) {
         const ViewPoint source(0, value_ != 0.0f ? backdrop_->height() / 2 : 0);
-        if (seeThrough_)
-            backdrop_->blitKeyed(context, bounds_, source);
-        else
-            backdrop_->blit(context, bounds_, source);
+        drawBitmap(backdrop_, context, bounds_, source, seeThrough_);
     }
     markNeedsRepaint(false);
 }

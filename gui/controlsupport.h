@@ -20,6 +20,11 @@ float rangeFraction(const CControl& control);
 // The image of `count` that a fraction in [0, 1] picks, rounded to the nearest one.
 int32_t imageIndexFor(float fraction, int32_t count);
 
+// Draws the source rectangle of bitmap at source (dest's size) into dest: keyed, with the
+// bitmap's transparency, for a see-through view, plain otherwise. Nothing without a bitmap.
+void drawBitmap(CBitmap* bitmap, CDrawContext* context, const ViewRect& dest, ViewPoint source,
+                bool seeThrough);
+
 // True when a and b differ as drawn values: NaN equals NaN, so that a NaN stored by the host
 // makes the control dirty once, not at every idle pass.
 bool valuesDiffer(float a, float b);

@@ -4,6 +4,7 @@
 
 #include "cbitmap.h"
 #include "cdrawcontext.h"
+#include "controlsupport.h"
 
 #include <cstdio>
 #include <cstring>
@@ -127,10 +128,7 @@ void CParamDisplay::paintText(CDrawContext* context, const char* text, CBitmap* 
     const bool bevel = (style_ & (DisplayBevelIn | DisplayBevelOut)) != 0;
     CBitmap* background = bitmap ? bitmap : backdrop_;
     if (background) {
-        if (seeThrough_)
-            background->blitKeyed(context, bounds_, backdropShift_);
-        else
-            background->blit(context, bounds_, backdropShift_);
+        drawBitmap(background, context, bounds_, backdropShift_, seeThrough_);
     } else if (!textSeeThrough_) {
         context->setFillTint(backColor_);
         context->rectangle(bounds_, DrawFilled);

@@ -145,19 +145,9 @@ float CSlider::fineFactor() const {
 // --- painting ----------------------------------------------------------------------------------
 
 void CSlider::paint(CDrawContext* context) {
-    if (backdrop_) {
-        const ViewRect area = ViewRect::fromSize(bounds_.topLeft(), viewWidth_, viewHeight_);
-        if (seeThrough_)
-            backdrop_->blitKeyed(context, area, backgroundOffset_);
-        else
-            backdrop_->blit(context, area, backgroundOffset_);
-    }
-    if (handle_) {
-        if (handleSeeThrough_)
-            handle_->blitKeyed(context, handleRect(), ViewPoint());
-        else
-            handle_->blit(context, handleRect(), ViewPoint());
-    }
+    const ViewRect area = ViewRect::fromSize(bounds_.topLeft(), viewWidth_, viewHeight_);
+    drawBitmap(backdrop_, context, area, backgroundOffset_, seeThrough_);
+    drawBitmap(handle_, context, handleRect(), ViewPoint(), handleSeeThrough_);
     markNeedsRepaint(false);
 }
 
