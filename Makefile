@@ -6,6 +6,8 @@
 PRESETS := linux windows
 # CI treats warnings in the project's own code as errors.
 WERROR := $(if $(CI),ON,OFF)
+# One build job per processor.
+JOBS := $(shell nproc 2>/dev/null || echo 2)
 
 demo: build
 	scripts/demo.sh
@@ -19,18 +21,18 @@ setup:
 build: setup
 	@for preset in $(PRESETS); do \
 		cmake --preset $$preset -DQXA_WERROR=$(WERROR) >/dev/null && \
-		cmake --build --preset $$preset || exit 1; \
+		cmake --build --preset $$preset --parallel $(JOBS) || exit 1; \
 	done
 
 # The thread tests and the validation battery under ThreadSanitizer.
 TSAN_TARGETS := qxahost oriv_plugin malvoree_plugin oriv_thread_tests malvoree_thread_tests
 build-tsan: setup
 	cmake --preset linux-tsan -DQXA_WERROR=$(WERROR) >/dev/null
-	cmake --build --preset linux-tsan --target $(TSAN_TARGETS)
+	cmake --build --preset linux-tsan --parallel $(JOBS) --target $(TSAN_TARGETS)
 
 bench: setup
 	cmake --preset linux-release -DQXA_WERROR=$(WERROR) >/dev/null
-	cmake --build --preset linux-release
+	cmake --build --preset linux-release --parallel $(JOBS)
 	@for script in scripts/bench-*.sh; do [ -x "$$script" ] && "$$script" build/linux-release; done; true
 
 fuzz: setup

@@ -1,6 +1,13 @@
-# GoogleTest from Debian's source package, built with the project's compiler (also for the
-# cross build); nothing is downloaded.
-set(QXA_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+# GoogleTest from Debian's source package, built with the project's compiler and sanitizer flags
+# (the cross build has no prebuilt library, and a prebuilt one would escape ThreadSanitizer);
+# nothing is downloaded.
+find_path(QXA_GTEST_SOURCE NAMES googletest/include/gtest/gtest.h
+          PATHS /usr/src/googletest NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+          DOC "GoogleTest sources (googletest and googlemock)")
+if(NOT QXA_GTEST_SOURCE OR NOT EXISTS ${QXA_GTEST_SOURCE}/googlemock/include/gmock/gmock.h)
+  message(FATAL_ERROR "GoogleTest's sources are missing from /usr/src/googletest: install the "
+                      "Debian package googletest, or pass -DQXA_GTEST_SOURCE=DIR")
+endif()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
