@@ -15,6 +15,10 @@ add_subdirectory(${QXA_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 set(QXA_TEST_RESULTS ${CMAKE_BINARY_DIR}/test-results)
 file(MAKE_DIRECTORY ${QXA_TEST_RESULTS})
+# The ctest names of the GoogleTest executables, one a line: scripts/run-tests.sh requires a
+# report with counts from each of them.
+set(QXA_GTEST_LIST ${CMAKE_BINARY_DIR}/googletest-executables.txt)
+file(WRITE ${QXA_GTEST_LIST} "")
 
 # qxa_add_gtest(<target> SOURCES ... [LIBRARIES ...])
 # One test executable, run by ctest as one test (on Windows through Wine); its cases are
@@ -31,4 +35,5 @@ function(qxa_add_gtest target)
     set(report "${QXA_TEST_RESULTS}/${target}.xml")
   endif()
   add_test(NAME ${target} COMMAND ${target} --gtest_output=xml:${report})
+  file(APPEND ${QXA_GTEST_LIST} "${target}\n")
 endfunction()
