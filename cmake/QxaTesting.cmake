@@ -5,8 +5,13 @@ find_path(QXA_GTEST_SOURCE NAMES googletest/include/gtest/gtest.h
           PATHS /usr/src/googletest NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
           DOC "GoogleTest sources (googletest and googlemock)")
 if(NOT QXA_GTEST_SOURCE OR NOT EXISTS ${QXA_GTEST_SOURCE}/googlemock/include/gmock/gmock.h)
-  message(FATAL_ERROR "GoogleTest's sources are missing from /usr/src/googletest: install the "
-                      "Debian package googletest, or pass -DQXA_GTEST_SOURCE=DIR")
+  set(looked_in /usr/src/googletest)
+  if(QXA_GTEST_SOURCE)
+    set(looked_in ${QXA_GTEST_SOURCE})
+  endif()
+  message(FATAL_ERROR "GoogleTest's sources (googletest and googlemock) are missing from "
+                      "${looked_in}: install the Debian package googletest, or pass "
+                      "-DQXA_GTEST_SOURCE=DIR")
 endif()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
