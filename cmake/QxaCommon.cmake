@@ -13,15 +13,33 @@ elseif(NOT WIN32 AND QXA_SANITIZE STREQUAL "thread")
   add_link_options(-fsanitize=thread)
 endif()
 
-# Header-only libraries (CLI11, nlohmann-json) for both builds. The cross build must not see
-# /usr/include as a whole, so their headers are linked into a directory of their own.
+# Header-only libraries (CLI11, nlohmann-json) for both builds, found through their package
+# configuration. The cross build must not see /usr/include as a whole, so each library's header
+# folder is linked into a directory of its own.
 set(QXA_THIRD_PARTY_INCLUDE ${CMAKE_BINARY_DIR}/third_party/include)
 file(MAKE_DIRECTORY ${QXA_THIRD_PARTY_INCLUDE})
-foreach(dir CLI nlohmann)
-  if(NOT EXISTS ${QXA_THIRD_PARTY_INCLUDE}/${dir} AND EXISTS /usr/include/${dir})
-    file(CREATE_LINK /usr/include/${dir} ${QXA_THIRD_PARTY_INCLUDE}/${dir} SYMBOLIC)
+
+# qxa_find_headers(<package> <version> <target> <header folder> <Debian package>)
+function(qxa_find_headers package version target folder debian)
+  # The headers are the same for every target platform: look on the build machine.
+  find_package(${package} ${version} CONFIG QUIET NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT ${package}_FOUND)
+    message(FATAL_ERROR "${package} ${version} or later is missing: install the Debian package "
+                        "${debian} (scripts/setup.sh installs everything the build needs)")
   endif()
-endforeach()
+  get_target_property(include_dirs ${target} INTERFACE_INCLUDE_DIRECTORIES)
+  foreach(dir ${include_dirs})
+    if(IS_DIRECTORY ${dir}/${folder})
+      file(CREATE_LINK ${dir}/${folder} ${QXA_THIRD_PARTY_INCLUDE}/${folder} SYMBOLIC)
+      return()
+    endif()
+  endforeach()
+  message(FATAL_ERROR "${package} found, but without its ${folder}/ headers in ${include_dirs}: "
+                      "reinstall the Debian package ${debian}")
+endfunction()
+
+qxa_find_headers(CLI11 2.1 CLI11::CLI11 CLI libcli11-dev)
+qxa_find_headers(nlohmann_json 3.10 nlohmann_json::nlohmann_json nlohmann nlohmann-json3-dev)
 add_library(qxa_third_party INTERFACE)
 target_include_directories(qxa_third_party SYSTEM INTERFACE ${QXA_THIRD_PARTY_INCLUDE})
 

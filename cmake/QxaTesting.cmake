@@ -1,6 +1,18 @@
-# GoogleTest from Debian's source package, built with the project's compiler (also for the
-# cross build); nothing is downloaded.
-set(QXA_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+# GoogleTest from Debian's source package, built with the project's compiler and sanitizer flags
+# (the cross build has no prebuilt library, and a prebuilt one would escape ThreadSanitizer);
+# nothing is downloaded.
+find_path(QXA_GTEST_SOURCE NAMES googletest/include/gtest/gtest.h
+          PATHS /usr/src/googletest NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+          DOC "GoogleTest sources (googletest and googlemock)")
+if(NOT QXA_GTEST_SOURCE OR NOT EXISTS ${QXA_GTEST_SOURCE}/googlemock/include/gmock/gmock.h)
+  set(looked_in /usr/src/googletest)
+  if(QXA_GTEST_SOURCE)
+    set(looked_in ${QXA_GTEST_SOURCE})
+  endif()
+  message(FATAL_ERROR "GoogleTest's sources (googletest and googlemock) are missing from "
+                      "${looked_in}: install the Debian package googletest, or pass "
+                      "-DQXA_GTEST_SOURCE=DIR")
+endif()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -8,6 +20,10 @@ add_subdirectory(${QXA_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 set(QXA_TEST_RESULTS ${CMAKE_BINARY_DIR}/test-results)
 file(MAKE_DIRECTORY ${QXA_TEST_RESULTS})
+# The ctest names of the GoogleTest executables, one a line: scripts/run-tests.sh requires a
+# report with counts from each of them.
+set(QXA_GTEST_LIST ${CMAKE_BINARY_DIR}/googletest-executables.txt)
+file(WRITE ${QXA_GTEST_LIST} "")
 
 # qxa_add_gtest(<target> SOURCES ... [LIBRARIES ...])
 # One test executable, run by ctest as one test (on Windows through Wine); its cases are
@@ -24,4 +40,5 @@ function(qxa_add_gtest target)
     set(report "${QXA_TEST_RESULTS}/${target}.xml")
   endif()
   add_test(NAME ${target} COMMAND ${target} --gtest_output=xml:${report})
+  file(APPEND ${QXA_GTEST_LIST} "${target}\n")
 endfunction()

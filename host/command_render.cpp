@@ -31,10 +31,12 @@ int runRender(const RenderOptions& options, std::ostream& out, std::ostream& err
         return fail(err, "--rate must be from 1000 to 768000 Hz");
 
     std::string error;
+    uint16_t channelMask = 0;
+    if (!parseChannelList(options.channels, channelMask, error)) return fail(err, error);
     if (!canCreateFile(options.output, error)) return fail(err, options.output + ": " + error);
     MidiFile midi;
     if (!readMidiFile(options.midi, midi, error)) return fail(err, options.midi + ": " + error);
-    MidiSchedule schedule(midi, options.sampleRate);
+    MidiSchedule schedule(midi, options.sampleRate, channelMask);
     if (static_cast<double>(schedule.lengthSamples()) > kMaxSongSeconds * options.sampleRate)
         return fail(err, options.midi + ": the song lasts longer than an hour");
 
@@ -140,6 +142,11 @@ void addRenderCommand(CLI::App& app) {
         ->default_val(44100)
         ->check(CLI::Range(1000, 768000));
     addBlockOption(*command, options->blockSize);
+    command
+        ->add_option("--channels", options->channels,
+                     "MIDI channels to play, 1 to 16, as a list of channels and ranges: "
+                     "1-9,11-16 leaves out the drums of a General MIDI file")
+        ->default_val("1-16");
     addSettingsOptions(*command, options->settings, "", " of the instrument");
     command
         ->add_option("--tail", options->tailSeconds,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -65,6 +66,7 @@ public:
                     tempos.push_back({tick, micros});
                 }
                 pos_ += size;
+                running = 0;             // meta and SysEx events cancel running status
                 if (type == 0x2F) break; // end of track; anything after it is ignored
             } else if (lead == 0xF0 || lead == 0xF7) {
                 ++pos_;
@@ -72,6 +74,7 @@ public:
                 if (!readVariable(size, "SysEx length", error)) return false;
                 if (size > length_ - pos_) return truncated(error);
                 pos_ += size;
+                running = 0;
             } else if (lead > 0xF0) {
                 error = where() + formatText("malformed: system message 0x%02llX in a track", lead);
                 return false;
@@ -187,6 +190,18 @@ private:
     unsigned __int128 segmentMicroTicks_ = 0;
 };
 
+// Sample positions of `items` (each with a `tick`, in time order), in one pass.
+template <typename Item>
+std::vector<int64_t> samplesInOrder(const MidiFile& file, const std::vector<Item>& items,
+                                    uint32_t sampleRate) {
+    SampleClock clock(file, sampleRate);
+    std::vector<int64_t> positions;
+    positions.reserve(items.size());
+    for (const auto& item : items)
+        positions.push_back(clock.at(item.tick));
+    return positions;
+}
+
 } // namespace
 
 int64_t MidiFile::tickToSample(int64_t tick, uint32_t sampleRate) const {
@@ -194,20 +209,19 @@ int64_t MidiFile::tickToSample(int64_t tick, uint32_t sampleRate) const {
 }
 
 std::vector<int64_t> MidiFile::eventSamples(uint32_t sampleRate) const {
-    SampleClock clock(*this, sampleRate);
-    std::vector<int64_t> positions;
-    positions.reserve(events.size());
-    for (const auto& event : events)
-        positions.push_back(clock.at(event.tick));
-    return positions;
+    return samplesInOrder(*this, events, sampleRate);
+}
+
+std::vector<int64_t> MidiFile::tempoSamples(uint32_t sampleRate) const {
+    return samplesInOrder(*this, tempos, sampleRate);
 }
 
 double MidiFile::tempoAt(int64_t tick) const {
-    uint32_t tempo = kDefaultTempo;
-    for (const auto& change : tempos) {
-        if (change.tick > tick) break;
-        tempo = change.microsecondsPerQuarter;
-    }
+    const auto after =
+        std::upper_bound(tempos.begin(), tempos.end(), tick,
+                         [](int64_t t, const MidiTempoChange& change) { return t < change.tick; });
+    const uint32_t tempo =
+        after == tempos.begin() ? kDefaultTempo : std::prev(after)->microsecondsPerQuarter;
     return 60000000.0 / tempo;
 }
 
@@ -298,7 +312,6 @@ bool parseMidiFile(const uint8_t* data, size_t size, MidiFile& file, std::string
         pos += length; // chunks of other kinds are skipped
     }
 
-    // Stable sorts keep track order, then file order, for events at the same tick.
     // Tracks were read one after another, so stable sorts keep track order, then file order,
     // for events at the same tick.
     std::stable_sort(

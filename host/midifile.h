@@ -1,6 +1,7 @@
 // Standard MIDI Files for qxahost: a bounds-checked reader of format 0 and 1 files. Tracks are
-// merged in time order; channel messages are kept (running status resolved), the tempo map is
-// kept, SysEx and other meta events are skipped. Host-side only; allocates.
+// merged in time order; channel messages are kept (running status resolved; SysEx and meta
+// events cancel it), the tempo map is kept, SysEx and other meta events are skipped. Host-side
+// only; allocates.
 #pragma once
 
 #include <cstddef>
@@ -35,9 +36,12 @@ public:
     // tempo map (120 BPM until the first tempo event). Exact integer arithmetic; saturates at
     // kMaxSamplePosition for absurd inputs.
     int64_t tickToSample(int64_t tick, uint32_t sampleRate) const;
-    // Sample positions of all `events`, in their order, at `sampleRate`; one pass.
+    // Sample positions of all `events`, in their order, at `sampleRate`; one pass over the
+    // tempo map, so linear in the events and tempo changes together.
     std::vector<int64_t> eventSamples(uint32_t sampleRate) const;
-    // Tempo in effect at `tick`, in beats per minute.
+    // Sample positions of all `tempos`, in their order; one pass as above.
+    std::vector<int64_t> tempoSamples(uint32_t sampleRate) const;
+    // Tempo in effect at `tick`, in beats per minute (a binary search of the tempo map).
     double tempoAt(int64_t tick) const;
 
     static constexpr int64_t kMaxSamplePosition = int64_t(1) << 62;

@@ -29,6 +29,7 @@ struct RenderOptions {
     std::string output;
     uint32_t sampleRate = 44100;
     int32_t blockSize = 512;
+    std::string channels = "1-16"; // the MIDI channels played (parseChannelList)
     PluginSettings settings;
     std::string effect; // --then; empty = none
     PluginSettings effectSettings;

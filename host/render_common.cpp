@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 #ifdef _WIN32
 #include <io.h>
@@ -63,6 +64,47 @@ bool parseSampleFormat(const std::string& text, WavSampleFormat& format) {
     } else {
         return false;
     }
+    return true;
+}
+
+bool parseChannelList(const std::string& text, uint16_t& mask, std::string& error) {
+    const auto refuse = [&](const std::string& why) {
+        error = "--channels '" + text + "': " + why;
+        return false;
+    };
+    // A channel number: one or two digits, 1 to 16.
+    const auto channel = [](const std::string& digits, int& number) {
+        if (digits.empty() || digits.size() > 2 ||
+            digits.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        number = std::stoi(digits);
+        return true;
+    };
+    uint16_t result = 0;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::string item = trim(
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (item.empty()) return refuse("an empty item; give channels 1 to 16 like 1-9,11-16");
+        const size_t dash = item.find('-');
+        int first = 0;
+        int last = 0;
+        const bool isRange = dash != std::string::npos;
+        if (!channel(trim(item.substr(0, dash)), first) ||
+            (isRange && !channel(trim(item.substr(dash + 1)), last)))
+            return refuse("'" + item + "' is not a channel or a range of channels like 11-16");
+        if (!isRange) last = first;
+        for (const int number : {first, last})
+            if (number < 1 || number > 16)
+                return refuse("channel " + std::to_string(number) + " is not from 1 to 16");
+        if (first > last) return refuse("the range '" + item + "' runs backwards");
+        for (int c = first; c <= last; ++c)
+            result = static_cast<uint16_t>(result | (1u << (c - 1)));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    mask = result;
     return true;
 }
 
@@ -135,28 +177,31 @@ void TailRule::observe(float* const* channels, size_t channelCount, int32_t fram
     rendered_ += frames;
 }
 
-MidiSchedule::MidiSchedule(const MidiFile& file, uint32_t sampleRate) {
+MidiSchedule::MidiSchedule(const MidiFile& file, uint32_t sampleRate, uint16_t channelMask) {
     const std::vector<int64_t> positions = file.eventSamples(sampleRate);
     events_.reserve(positions.size());
     for (size_t i = 0; i < positions.size(); ++i) {
         const auto& bytes = file.events[i].bytes;
+        if (((channelMask >> (bytes[0] & 0x0F)) & 1) == 0) continue;
         events_.push_back({positions[i], {bytes[0], bytes[1], bytes[2]}});
     }
-    for (const auto& change : file.tempos)
-        tempos_.emplace_back(file.tickToSample(change.tick, sampleRate),
-                             60000000.0 / change.microsecondsPerQuarter);
-    // Events at the last position must fall inside the song, hence the + 1.
-    const int64_t lastEvent = positions.empty() ? -1 : positions.back();
+    const std::vector<int64_t> tempoPositions = file.tempoSamples(sampleRate);
+    tempos_.reserve(tempoPositions.size());
+    for (size_t i = 0; i < tempoPositions.size(); ++i)
+        tempos_.emplace_back(tempoPositions[i], 60000000.0 / file.tempos[i].microsecondsPerQuarter);
+    // Events at the last position must fall inside the song, hence the + 1. Left-out channels
+    // count as absent, but the tracks still end where they end.
+    const int64_t lastEvent = events_.empty() ? -1 : events_.back().sample;
     length_ = std::max(lastEvent + 1, file.tickToSample(file.endTick, sampleRate));
 }
 
 double MidiSchedule::tempoAt(int64_t sample) const {
-    double tempo = 120.0;
-    for (const auto& [position, bpm] : tempos_) {
-        if (position > sample) break;
-        tempo = bpm;
-    }
-    return tempo;
+    const auto after =
+        std::upper_bound(tempos_.begin(), tempos_.end(), sample,
+                         [](int64_t position, const std::pair<int64_t, double>& change) {
+                             return position < change.first;
+                         });
+    return after == tempos_.begin() ? 120.0 : std::prev(after)->second;
 }
 
 void MidiSchedule::takeBlock(int64_t blockStart, int32_t frames,

@@ -30,6 +30,13 @@ bool parseParameterSetting(const std::string& text, ParameterSetting& setting, s
 bool parseSampleFormat(const std::string& text, WavSampleFormat& format);
 const char* sampleFormatName(WavSampleFormat format);
 
+// --channels: MIDI channels as a list of numbers and ranges from 1 to 16 ("1-9,11-16"; blanks
+// around items ignored), as a mask with bit c - 1 set for channel c. False with `error` (which
+// quotes the text) for an empty list or item, a channel outside 1 to 16, a backward range or
+// anything else.
+bool parseChannelList(const std::string& text, uint16_t& mask, std::string& error);
+constexpr uint16_t kAllMidiChannels = 0xFFFF;
+
 // What a command does to a plug-in before rendering: a program, then parameter values.
 struct PluginSettings {
     int program = -1; // -1 = keep the plug-in's current program
@@ -68,6 +75,8 @@ private:
 };
 
 // MIDI file events placed at sample positions for one sample rate, delivered block by block.
+// Building it is linear in the events and tempo changes; each block costs its events plus a
+// binary search of the tempo map.
 class MidiSchedule {
 public:
     struct Event {
@@ -75,10 +84,12 @@ public:
         uint8_t bytes[3];
     };
 
-    MidiSchedule(const MidiFile& file, uint32_t sampleRate);
+    // Keeps the channel messages of the channels in `channelMask` (see parseChannelList).
+    MidiSchedule(const MidiFile& file, uint32_t sampleRate,
+                 uint16_t channelMask = kAllMidiChannels);
 
-    // Position after the last event (and after the last track's end), in samples: the length of
-    // the song before its tail.
+    // Position after the last kept event (and after the last track's end), in samples: the
+    // length of the song before its tail.
     int64_t lengthSamples() const { return length_; }
     // Tempo at `sample` in beats per minute (120 before the first tempo event).
     double tempoAt(int64_t sample) const;

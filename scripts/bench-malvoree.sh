@@ -18,6 +18,12 @@ trap 'rm -rf "$work"' EXIT
 
 "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
     --benchmark_format=json >"$work/bench.json"
+# A benchmark that stops with an error still exits 0; its record says so.
+if grep -q '"error_occurred": true' "$work/bench.json"; then
+    echo "bench-malvoree: a benchmark reported an error:" >&2
+    grep '"error_message"' "$work/bench.json" >&2
+    exit 1
+fi
 read -r cpu_ns realtime < <(awk '
     /"aggregate_name": "median"/ { median = 1 }
     median && /"cpu_time"/ { gsub(/[",]/, "", $2); cpu = $2 }

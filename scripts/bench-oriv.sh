@@ -25,6 +25,12 @@ trap 'rm -rf "$work"' EXIT
 
 "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
     --benchmark_format=json >"$work/bench.json"
+# A benchmark that stops with an error still exits 0; its record says so.
+if grep -q '"error_occurred": true' "$work/bench.json"; then
+    echo "bench-oriv: a benchmark reported an error:" >&2
+    grep '"error_message"' "$work/bench.json" >&2
+    exit 1
+fi
 
 for scenario in tenvoices heldchord; do
     valgrind --tool=callgrind --instr-atstart=no \

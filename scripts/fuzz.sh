@@ -23,7 +23,7 @@ done
 
 build=${FUZZ_BUILD_DIR:-$root/build/fuzz}
 cmake --preset fuzz -S "$root" -B "$build" >/dev/null
-cmake --build "$build" -j2 --target qxahost_fuzz_wav qxahost_fuzz_smf
+cmake --build "$build" --parallel "$(nproc)" --target qxahost_fuzz_wav qxahost_fuzz_smf
 
 mkdir -p "$build/artifacts"
 status=0
@@ -45,11 +45,17 @@ for reader in wav smf; do
     if [ "$minimise" = 1 ]; then
         merged=$build/merged-$reader
         rm -rf "$merged" && mkdir -p "$merged"
-        "$build/bin/qxahost_fuzz_$reader" -set_cover_merge=1 -use_counters=0 "$merged" \
-            "$committed" "$work" \
-            2>>"$build/fuzz-$reader.log"
-        rm -f "$committed"/*
-        cp "$merged"/* "$committed"/
+        if ! "$build/bin/qxahost_fuzz_$reader" -set_cover_merge=1 -use_counters=0 "$merged" \
+            "$committed" "$work" 2>>"$build/fuzz-$reader.log" ||
+            [ -z "$(ls -A "$merged")" ]; then
+            echo "fuzz: merging the $reader corpus failed; host/fuzz/corpus/$reader is unchanged" \
+                "(see $build/fuzz-$reader.log)" >&2
+            status=1
+            continue
+        fi
+        # The merged set takes the committed one's place; the old set goes once the new is in.
+        rm -rf "$committed.old"
+        mv "$committed" "$committed.old" && mv "$merged" "$committed" && rm -rf "$committed.old"
         echo "fuzz: $reader corpus now $(ls "$committed" | wc -l) files"
     fi
 done

@@ -20,26 +20,36 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# A prefix counts as ready only once it was made completely: a failed attempt is removed and
+# made again on the next run.
 if [ ! -f "$WINEPREFIX/.qxa-ready" ]; then
     mkdir -p "$WINEPREFIX"
+    log=$WINEPREFIX-setup.log
     (
         flock 9
-        if [ ! -f "$WINEPREFIX/.qxa-ready" ]; then
-            echo "wine-run: creating the Wine prefix $WINEPREFIX (once)" >&2
-            wineboot -i >/dev/null 2>&1 || true
+        [ -f "$WINEPREFIX/.qxa-ready" ] && exit 0
+        echo "wine-run: creating the Wine prefix $WINEPREFIX (once)" >&2
+        if wineboot -i >"$log" 2>&1 &&
             wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ \
-                /d 'Liberation Sans' /f >/dev/null 2>&1
+                /d 'Liberation Sans' /f >>"$log" 2>&1 &&
             # GDI+'s generic sans-serif family (the toolkit's font fallback).
             wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft Sans Serif' \
-                /t REG_SZ /d 'Liberation Sans' /f >/dev/null 2>&1
+                /t REG_SZ /d 'Liberation Sans' /f >>"$log" 2>&1 &&
             # No window manager runs on the test display: unmanaged windows are created and
             # destroyed at once instead of waiting two seconds each for one.
             wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-                >/dev/null 2>&1
-            wineserver -w
+                >>"$log" 2>&1 &&
+            wineserver -w && [ -f "$WINEPREFIX/system.reg" ]; then
             touch "$WINEPREFIX/.qxa-ready"
+            exit 0
         fi
-    ) 9>"$WINEPREFIX.lock"
+        echo "wine-run: creating the Wine prefix $WINEPREFIX failed; it is made again on the" \
+            "next run. The end of $log:" >&2
+        tail -n 20 "$log" >&2 || true
+        wineserver -k >/dev/null 2>&1 || true
+        rm -rf "$WINEPREFIX"
+        exit 1
+    ) 9>"$WINEPREFIX.lock" || exit 1
 fi
 
 if [ -z "${DISPLAY:-}" ]; then

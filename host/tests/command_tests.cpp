@@ -191,12 +191,20 @@ TEST(QxahostCommandLine, HelpForEachCommandAndUsageErrors) {
         EXPECT_NE(help.output.find("--out"), std::string::npos) << help.output;
         EXPECT_NE(help.output.find("--set"), std::string::npos) << help.output;
     }
-    EXPECT_NE(runTool("qxahost", "render --help").output.find("--then-program"), std::string::npos);
+    const std::string renderHelp = runTool("qxahost", "render --help").output;
+    EXPECT_NE(renderHelp.find("--then-program"), std::string::npos);
+    EXPECT_NE(renderHelp.find("--channels"), std::string::npos);
     // A missing required option and a misplaced --then-set are refused before anything runs.
     EXPECT_NE(runTool("qxahost", "process x --out y.wav").exitCode, 0);
     const auto orphan = runTool("qxahost", "render x --midi y.mid --out z.wav --then-set 0=1");
     EXPECT_EQ(orphan.exitCode, 1);
     EXPECT_NE(orphan.output.find("need --then EFFECT"), std::string::npos) << orphan.output;
+    const auto badChannels = runTool("qxahost", "render x --midi y.mid --out z.wav --channels 0-9");
+    EXPECT_EQ(badChannels.exitCode, 1);
+    EXPECT_NE(badChannels.output.find("qxahost render: --channels '0-9': channel 0 is not from 1 "
+                                      "to 16"),
+              std::string::npos)
+        << badChannels.output;
 }
 
 TEST(QxahostCommandLine, HiddenMakeClicksWritesTheDemoInput) {
@@ -230,8 +238,6 @@ std::vector<uint8_t> singleNote(uint32_t microsPerQuarter, uint8_t onTick, uint8
 
 } // namespace
 
-#ifdef QXA_HAVE_MALVOREE
-
 TEST(ProcessWithMalvoree, AnEchoArrivesWhereTheDelayAmountPutsIt) {
     // One click at frame 100; only the wet signal (Mix 1), no tempo following, every head at a
     // quarter of its two-second buffer: 22050 frames at 44.1 kHz, so the first sound is there.
@@ -255,10 +261,6 @@ TEST(ProcessWithMalvoree, AnEchoArrivesWhereTheDelayAmountPutsIt) {
     EXPECT_EQ(echo.frameCount(), 1000u + 44100u);
     EXPECT_EQ(firstAbove(echo, 1e-3f), 100 + 22050);
 }
-
-#endif
-
-#ifdef QXA_HAVE_ORIV
 
 TEST(RenderWithOriv, ANoteSoundsFromExactlyItsEventFrameWhateverTheBlockSize) {
     // 120 BPM at 441 ticks per quarter: one tick is 50 frames, so tick 21 is frame 1050, which
@@ -289,8 +291,6 @@ TEST(RenderWithOriv, ANoteSoundsFromExactlyItsEventFrameWhateverTheBlockSize) {
     EXPECT_LT(late.frameCount(), 6000u + 30u * 44100u);
 }
 
-#ifdef QXA_HAVE_MALVOREE
-
 TEST(RenderWithOriv, TheMidiFilesTempoReachesTheChainedEcho) {
     // Malvoree follows the tempo (Tempo on) and hears only its echoes (Mix 1): halving the
     // file's tempo must double the time to the first echo.
@@ -315,5 +315,62 @@ TEST(RenderWithOriv, TheMidiFilesTempoReachesTheChainedEcho) {
         << firstEcho[0] << " " << firstEcho[1];
 }
 
-#endif
-#endif
+TEST(RenderWithOriv, ChannelsPlayAFileAsIfTheOtherChannelsWereNotInIt) {
+    // A bass note on channel 1 (ticks 0 to 10) and a drum hit on channel 10 (ticks 220 to 320),
+    // as a General MIDI file has them; the same file without the drums and without the bass,
+    // its tracks ending as late. Leaving out channels must sound exactly like leaving out their
+    // events.
+    ScratchDirectory dir("qxa-channels");
+    const std::vector<uint8_t> bass = {0x00, 0x90, 36, 100, 0x0A, 0x80, 36, 0, 0x00, 0xFF, 0x2F, 0};
+    const std::vector<uint8_t> drums = {0x81, 0x5C, 0x99, 38,   127,  0x64, 0x89,
+                                        38,   0,    0x00, 0xFF, 0x2F, 0};
+    const std::vector<uint8_t> silentUntilTick320 = {0x82, 0x40, 0xFF, 0x2F, 0};
+    const std::vector<uint8_t> empty = {0x00, 0xFF, 0x2F, 0};
+    writeBytes(dir.file("gm.mid"), smfImage(1, 441, {bass, drums}));
+    writeBytes(dir.file("bass.mid"), smfImage(1, 441, {bass, silentUntilTick320}));
+    writeBytes(dir.file("drums.mid"), smfImage(1, 441, {empty, drums}));
+    auto renderFile = [&](const std::string& midi, const std::string& channels) {
+        RenderOptions options;
+        options.plugin = pluginPath("Oriv");
+        options.midi = dir.file(midi);
+        options.output = dir.file("out.wav");
+        options.channels = channels;
+        options.tailSeconds = 1.0;
+        const CommandRun run = render(options);
+        EXPECT_EQ(run.code, 0) << run.err;
+        return readBack(options.output);
+    };
+    const WavAudio withoutDrums = renderFile("gm.mid", "1-9,11-16");
+    const WavAudio drumsOnly = renderFile("gm.mid", "10");
+    EXPECT_EQ(withoutDrums.channels, renderFile("bass.mid", "1-16").channels);
+    EXPECT_EQ(drumsOnly.channels, renderFile("drums.mid", "1-16").channels);
+    EXPECT_GT(firstAbove(withoutDrums, 0.01f), -1);
+    EXPECT_GE(firstAbove(drumsOnly, 1e-9f), 11000); // tick 220, and not silent
+}
+
+TEST(RenderWithOriv, AFileWithAHundredThousandTempoChangesRenders) {
+    // One note held over 100,000 tempo events, alternating between 120 and 240 BPM at every
+    // tick of 9600 per quarter: 3.9 seconds.
+    ScratchDirectory dir("qxa-tempo-map");
+    std::vector<uint8_t> body = {0x00, 0x90, 60, 100};
+    for (int i = 0; i < 100000; ++i) {
+        const uint32_t tempo = i % 2 == 0 ? 500000 : 250000;
+        body.insert(body.end(), {static_cast<uint8_t>(i == 0 ? 0 : 1), 0xFF, 0x51, 0x03,
+                                 static_cast<uint8_t>(tempo >> 16),
+                                 static_cast<uint8_t>(tempo >> 8), static_cast<uint8_t>(tempo)});
+    }
+    body.insert(body.end(), {0x01, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0});
+    writeBytes(dir.file("tempi.mid"), smfImage(0, 9600, {body}));
+    RenderOptions options;
+    options.plugin = pluginPath("Oriv");
+    options.midi = dir.file("tempi.mid");
+    options.output = dir.file("tempi.wav");
+    options.tailSeconds = 0.0;
+    const CommandRun run = render(options);
+    ASSERT_EQ(run.code, 0) << run.err;
+    // 50,000 ticks at 120 BPM and 50,000 at 240 BPM: 50,000 x (1/19200 + 1/38400) s, and the
+    // frame of the note-off.
+    const WavAudio audio = readBack(options.output);
+    EXPECT_EQ(audio.frameCount(), 172267u);
+    EXPECT_GT(firstAbove(audio, 0.01f), -1);
+}

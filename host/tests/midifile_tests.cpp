@@ -68,15 +68,36 @@ TEST(MidiFileReading, RunningStatusAndMessageLengths) {
 
 TEST(MidiFileReading, SkipsSysExAndMetaEventsButKeepsTheirTime) {
     const MidiFile file =
-        decode(smfImage(0, 96,
-                        {track({0x00, 0x90, 60, 100,                // note on
-                                0x05, 0xF0, 0x03, 0x7E, 0x09, 0xF7, // SysEx
-                                0x05, 0xFF, 0x03, 0x02, 'h', 'i',   // track name
-                                0x05, 64, 0})})); // running status resumes: note 64 off
+        decode(smfImage(0, 96, {track({0x00, 0x90, 60,   100,              // note on
+                                       0x05, 0xF0, 0x03, 0x7E, 0x09, 0xF7, // SysEx
+                                       0x05, 0xFF, 0x03, 0x02, 'h',  'i',  // track name
+                                       0x05, 0x90, 64,   0})}));           // note 64 off
     ASSERT_EQ(file.events.size(), 2u);
     EXPECT_EQ(file.events[1].tick, 15);
     EXPECT_EQ(file.events[1].bytes[1], 64);
     EXPECT_EQ(file.endTick, 15);
+}
+
+TEST(MidiFileReading, SysExAndMetaEventsCancelRunningStatus) {
+    // A data byte right after a SysEx (F0 or F7) or meta event has no status to run on.
+    const Bytes interruptions[] = {{0x00, 0xF0, 0x01, 0xF7},
+                                   {0x00, 0xF7, 0x02, 0x43, 0x12},
+                                   {0x00, 0xFF, 0x01, 0x01, 'x'},
+                                   tempoEvent(0, 400000)};
+    for (const Bytes& interruption : interruptions) {
+        const Bytes body = concat({{0x00, 0x91, 60, 100}, interruption, {0x00, 62, 100}});
+        EXPECT_EQ(refusal(smfImage(0, 96, {track(body)})),
+                  "track 1: malformed: data byte 0x3E without a status byte")
+            << int(interruption[1]);
+    }
+    // A new status byte after the meta event runs again.
+    const MidiFile file = decode(smfImage(0, 96,
+                                          {track(concat({{0x00, 0x91, 60, 100},
+                                                         tempoEvent(0, 400000),
+                                                         {0x00, 0x92, 62, 100, 0x00, 64, 100}}))}));
+    ASSERT_EQ(file.events.size(), 3u);
+    EXPECT_EQ(file.events[2].bytes[0], 0x92);
+    EXPECT_EQ(file.events[2].bytes[1], 64);
 }
 
 TEST(MidiFileReading, Format1TracksMergeByTimeThenTrackOrder) {
@@ -108,11 +129,34 @@ TEST(MidiFileTiming, TempoChangesGiveExactSamplePositions) {
     coarse.ticksPerQuarter = 96;
     EXPECT_EQ(coarse.tickToSample(1, 44100), 230);
     EXPECT_EQ(coarse.tickToSample(2, 44100), 459);
-    // One pass over all events agrees with one conversion at a time.
+    // One pass over all events, or all tempo changes, agrees with one conversion at a time.
     manual.events = {{100, {}}, {1000, {}}, {1500, {}}, {1500, {}}, {5000, {}}};
     const std::vector<int64_t> positions = manual.eventSamples(44100);
     for (size_t i = 0; i < manual.events.size(); ++i)
         EXPECT_EQ(positions[i], manual.tickToSample(manual.events[i].tick, 44100)) << i;
+    EXPECT_EQ(manual.tempoSamples(44100), (std::vector<int64_t>{0, 44100, 88200}));
+}
+
+TEST(MidiFileTiming, AHundredThousandTempoChangesConvertInOnePass) {
+    // 500 ticks per quarter at 1000 Hz: a tick lasts one sample at 120 BPM and half a sample at
+    // 240 BPM. The tempo alternates at every tick, so tick 2k falls on sample 1.5k exactly.
+    MidiFile file;
+    file.ticksPerQuarter = 500;
+    for (int64_t tick = 0; tick < 100000; ++tick) {
+        file.tempos.push_back({tick, tick % 2 == 0 ? 500000u : 250000u});
+        if (tick % 1000 == 0) file.events.push_back({tick, {0x90, 60, 1}});
+    }
+    const std::vector<int64_t> positions = file.eventSamples(1000);
+    ASSERT_EQ(positions.size(), 100u);
+    for (size_t i = 0; i < positions.size(); ++i)
+        EXPECT_EQ(positions[i], static_cast<int64_t>(i) * 750) << i;
+    const std::vector<int64_t> tempoPositions = file.tempoSamples(1000);
+    ASSERT_EQ(tempoPositions.size(), 100000u);
+    EXPECT_EQ(tempoPositions[99996], 74997);
+    EXPECT_EQ(tempoPositions[99997], 74998); // a 120 BPM tick after tick 99996
+    EXPECT_DOUBLE_EQ(file.tempoAt(99998), 120.0);
+    EXPECT_DOUBLE_EQ(file.tempoAt(99999), 240.0);
+    EXPECT_DOUBLE_EQ(file.tempoAt(1 << 30), 240.0);
 }
 
 TEST(MidiFileTiming, TempoEventsOfAnyTrackFormTheTempoMap) {

@@ -38,6 +38,57 @@ TEST(SampleFormatOption, AcceptsTheDocumentedSpellingsOnly) {
     EXPECT_FALSE(parseSampleFormat("8", format));
 }
 
+TEST(ChannelListParsing, ChannelsAndRangesFromOneToSixteen) {
+    struct Case {
+        const char* text;
+        uint16_t mask;
+    };
+    const Case cases[] = {
+        {"1-9,11-16", 0xFDFF}, // all but the General MIDI drums
+        {"10", 0x0200},        {" 1 , 3 - 4 ", 0x000D}, {"16-16", 0x8000},
+        {"1-16", 0xFFFF},      {"2,2,1-3", 0x0007},     {"01", 0x0001},
+    };
+    for (const auto& c : cases) {
+        uint16_t mask = 0;
+        std::string error;
+        EXPECT_TRUE(parseChannelList(c.text, mask, error)) << c.text << ": " << error;
+        EXPECT_EQ(mask, c.mask) << c.text;
+    }
+}
+
+TEST(ChannelListParsing, RefusesAnythingElseQuotingTheText) {
+    struct Case {
+        const char* text;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"", "an empty item"},
+        {" ", "an empty item"},
+        {"1,", "an empty item"},
+        {",2", "an empty item"},
+        {"0", "channel 0 is not"},
+        {"17", "channel 17 is not"},
+        {"3-17", "channel 17 is not"},
+        {"9-1", "the range '9-1' runs backwards"},
+        {"x", "'x' is not a channel"},
+        {"1-", "'1-' is not a channel"},
+        {"-3", "'-3' is not a channel"},
+        {"1-9-11", "'1-9-11' is not a channel"},
+        {"100", "'100' is not a channel"},
+        {"1 0", "'1 0' is not a channel"},
+        {"+1", "'+1' is not a channel"},
+        {"1;2", "'1;2' is not a channel"},
+    };
+    for (const auto& c : cases) {
+        uint16_t mask = 0x1234;
+        std::string error;
+        EXPECT_FALSE(parseChannelList(c.text, mask, error)) << c.text;
+        EXPECT_EQ(error.rfind(std::string("--channels '") + c.text + "': ", 0), 0u) << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        EXPECT_EQ(mask, 0x1234) << c.text;
+    }
+}
+
 namespace {
 
 // Feeds blocks of a constant level to the rule until it stops; returns the frames rendered.
@@ -132,6 +183,43 @@ TEST(MidiScheduleTest, TempoAndLengthFollowTheFile) {
     EXPECT_DOUBLE_EQ(schedule.tempoAt(99), 120.0);
     EXPECT_DOUBLE_EQ(schedule.tempoAt(100), 240.0);
     EXPECT_EQ(schedule.lengthSamples(), 200); // 100 ticks of 1 sample, 200 ticks of half a one
+}
+
+TEST(MidiScheduleTest, PlaysOnlyTheListedChannelsUntilTheTracksEnd) {
+    MidiFile file = oneTickPerSample({});
+    for (const auto& [tick, status] : std::vector<std::pair<int64_t, uint8_t>>{
+             {0, 0x90}, {5, 0x99}, {6, 0xC9}, {7, 0xBF}, {8, 0x80}, {300, 0x89}})
+        file.events.push_back({tick, {status, 60, 1}});
+    file.endTick = 300;
+    uint16_t allButDrums = 0;
+    std::string error;
+    ASSERT_TRUE(parseChannelList("1-9,11-16", allButDrums, error));
+    MidiSchedule schedule(file, 1000, allButDrums);
+    ASSERT_EQ(schedule.events().size(), 3u);
+    EXPECT_EQ(schedule.events()[0].bytes[0], 0x90);
+    EXPECT_EQ(schedule.events()[1].bytes[0], 0xBF);
+    EXPECT_EQ(schedule.events()[2].bytes[0], 0x80);
+    EXPECT_EQ(schedule.lengthSamples(), 300); // the end of the tracks
+    const MidiSchedule everything(file, 1000);
+    EXPECT_EQ(everything.events().size(), 6u);
+    EXPECT_EQ(everything.lengthSamples(), 301); // the drums' last note falls inside the song
+}
+
+TEST(MidiScheduleTest, AHundredThousandTempoChangesArePlacedInOnePass) {
+    // 500 ticks per quarter at 1000 Hz, the tempo alternating between 120 and 240 BPM at every
+    // tick: a tick lasts one sample, then half a sample, so tick 4k falls on sample 3k at 120 BPM
+    // and tick 4k + 1 on sample 3k + 1 at 240 BPM.
+    MidiFile file = oneTickPerSample({0, 100000});
+    for (int64_t tick = 0; tick < 100000; ++tick)
+        file.tempos.push_back({tick, tick % 2 == 0 ? 500000u : 250000u});
+    MidiSchedule schedule(file, 1000);
+    EXPECT_EQ(schedule.lengthSamples(), 75001);
+    EXPECT_EQ(schedule.events().back().sample, 75000);
+    for (int64_t k : {0, 1, 2, 1000, 24999}) {
+        EXPECT_DOUBLE_EQ(schedule.tempoAt(3 * k), 120.0) << k;
+        EXPECT_DOUBLE_EQ(schedule.tempoAt(3 * k + 1), 240.0) << k;
+    }
+    EXPECT_DOUBLE_EQ(schedule.tempoAt(1 << 30), 240.0);
 }
 
 TEST(RenderSummary, ReportsLengthFormatPeakAndSpeed) {

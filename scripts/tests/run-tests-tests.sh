@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# scripts/run-tests.sh against hand-made build trees: each tree holds a CTestTestfile.cmake whose
+# tests stand in for GoogleTest executables (they write a prepared report, or a broken one, or
+# none) and for plain ctest entries. Every tree must end in the summary line that tells the truth
+# about it, and the exit status must follow the failures.
+set -uo pipefail
+
+runner=$(cd "$(dirname "$0")/.." && pwd)/run-tests.sh
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+# A GoogleTest report: one suite of TESTS cases with the given failures, disabled and skipped.
+report() {
+    local tests=$1 failures=$2 disabled=$3 skipped=$4
+    cat <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<testsuites tests="$tests" failures="$failures" disabled="$disabled" errors="0" time="0" name="AllTests">
+  <testsuite name="Suite" tests="$tests" failures="$failures" disabled="$disabled" skipped="$skipped" errors="0" time="0">
+    <testcase name="Case" status="run" result="completed" time="0" classname="Suite" />
+  </testsuite>
+</testsuites>
+XML
+}
+
+# tree NAME: a fresh build tree; gtest NAME EXIT [REPORT_FILE]: a GoogleTest stand-in that
+# copies REPORT_FILE (if given) to its report and exits with EXIT; plain NAME COMMAND...
+tree() {
+    dir=$work/$1
+    mkdir -p "$dir/test-results" "$dir/reports"
+    : >"$dir/CTestTestfile.cmake"
+    : >"$dir/googletest-executables.txt"
+}
+gtest() {
+    local copy=""
+    [ $# -gt 2 ] && copy="cp reports/$3 test-results/$1.xml; "
+    echo "add_test($1 \"/bin/sh\" \"-c\" \"${copy}exit $2\")" >>"$dir/CTestTestfile.cmake"
+    echo "$1" >>"$dir/googletest-executables.txt"
+}
+plain() {
+    local name=$1
+    shift
+    echo "add_test($name $*)" >>"$dir/CTestTestfile.cmake"
+}
+
+# expect SUMMARY EXIT_STATUS [run-tests.sh options]: runs the runner on the current tree.
+expect() {
+    local summary=$1 status=$2 output code
+    shift 2
+    output=$("$runner" "$@" "$dir" 2>&1)
+    code=$?
+    if [ "$(tail -n 1 <<<"$output")" != "$summary" ] || [ "$code" -ne "$status" ]; then
+        echo "FAIL $(basename "$dir"): expected '$summary' (exit $status), got exit $code:"
+        sed 's/^/    /' <<<"$output"
+        failures=$((failures + 1))
+    else
+        echo "ok   $(basename "$dir"): $summary"
+    fi
+}
+
+tree all-good
+report 4 0 1 1 >"$dir/reports/good.xml"
+gtest unit 0 good.xml
+plain check /bin/true
+expect "3 passed, 0 failed, 2 skipped" 0
+
+tree failing-cases
+report 5 2 0 0 >"$dir/reports/two-fail.xml"
+gtest unit 1 two-fail.xml
+expect "3 passed, 2 failed, 0 skipped" 1
+
+tree report-without-counts
+report 4 0 0 0 | sed 's/ tests="4"//' >"$dir/reports/broken.xml"
+gtest unit 0 broken.xml
+plain check /bin/true
+expect "1 passed, 1 failed, 0 skipped" 1
+
+tree suite-without-counts
+report 4 0 0 0 | sed '/<testsuite /s/ skipped="0"//' >"$dir/reports/broken.xml"
+gtest unit 0 broken.xml
+expect "0 passed, 1 failed, 0 skipped" 1
+
+tree report-cut-short
+report 4 0 0 0 | head -n 3 >"$dir/reports/cut.xml"
+gtest unit 0 cut.xml
+expect "0 passed, 1 failed, 0 skipped" 1
+
+tree report-missing
+gtest unit 0
+gtest crashed 1
+plain check /bin/true
+expect "1 passed, 2 failed, 0 skipped" 1
+
+tree failed-after-a-clean-report
+report 3 0 0 0 >"$dir/reports/clean.xml"
+gtest leaky 1 clean.xml
+expect "3 passed, 1 failed, 0 skipped" 1
+
+tree plain-entries
+plain passes /bin/true
+plain fails /bin/false
+plain skips /bin/sh -c "exit\ 77"
+echo 'set_tests_properties(skips PROPERTIES SKIP_RETURN_CODE 77)' >>"$dir/CTestTestfile.cmake"
+plain off /bin/true
+echo 'set_tests_properties(off PROPERTIES DISABLED ON)' >>"$dir/CTestTestfile.cmake"
+plain missing /nonexistent/program
+expect "1 passed, 2 failed, 2 skipped" 1
+
+tree not-configured
+rm "$dir/CTestTestfile.cmake"
+expect "0 passed, 1 failed, 0 skipped" 1
+
+tree build-fails
+plain passes /bin/true
+expect "0 passed, 1 failed, 0 skipped" 1 --build
+
+tree no-tests
+expect "0 passed, 1 failed, 0 skipped" 1
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures of the run-tests.sh cases failed"
+    exit 1
+fi
