@@ -104,7 +104,8 @@ public:
 };
 
 // The system's single-line edit box over a text edit while it is being edited. Destroying it
-// removes the box, its font and its brush without calling the text edit back.
+// removes the box, its font and its brush; the kill-focus message that the box's destruction
+// sends reaches the text edit's loseFocus, which then finds no edit to end.
 class TextEditBox {
 public:
     virtual ~TextEditBox() = default;
