@@ -203,6 +203,7 @@ void Malvoree::writeParameter(int32_t index, float value) {
             head.setDryGain((1.0f - value) * 0.25f);
         }
     }
+    refreshEditorControls();
 }
 
 float Malvoree::readParameter(int32_t index) {

@@ -104,6 +104,11 @@ public:
     bool tempoSync() const { return tempoSync_.load(std::memory_order_relaxed); }
     int32_t scratchSize() const { return scratchSize_; }
 
+protected:
+    // Called after every parameter write, on the writing thread; the editor-owning subclass
+    // marks its controls for a refresh.
+    virtual void refreshEditorControls() {}
+
 private:
     DelayProgramRecord& currentProgramRecord() {
         return programs_[static_cast<size_t>(currentProgram_)];

@@ -1,0 +1,125 @@
+#include "malvoreeeditor.h"
+
+#include "cbitmap.h"
+#include "cframe.h"
+#include "cknob.h"
+#include "conoffbutton.h"
+#include "cslider.h"
+#include "ctagdisplay.h"
+#include "delay_layout.h"
+#include "malvoree.h"
+
+using namespace QXAGUI;
+using namespace malvoree;
+
+namespace {
+// The mix slider: Invert, so that the highest value (Wet) is at the top.
+constexpr int32_t kMixSliderStyle = 64;
+} // namespace
+
+MalvoreeEditor::MalvoreeEditor(Malvoree* effect)
+    : AEffGUIEditor(effect), malvoree_(effect),
+      background_(new CBitmap(ResourceRef::byNumber(kDelayBackgroundBitmap))),
+      knobHandle_(new CBitmap(ResourceRef::byName(kDelayKnobHandleName))),
+      syncFace_(new CBitmap(ResourceRef::byNumber(kSyncButtonBitmap))),
+      sliderHandle_(new CBitmap(ResourceRef::byNumber(kSliderHandleBitmap))) {
+    const bool loaded = background_->isLoaded();
+    rect_.top = 0;
+    rect_.left = 0;
+    rect_.bottom = static_cast<int16_t>(loaded ? background_->height() : kDelayEditorHeight);
+    rect_.right = static_cast<int16_t>(loaded ? background_->width() : kDelayEditorWidth);
+}
+
+MalvoreeEditor::~MalvoreeEditor() {
+    releaseFrame();
+    for (CBitmap* bitmap : {background_, knobHandle_, syncFace_, sliderHandle_})
+        bitmap->release();
+}
+
+bool MalvoreeEditor::openEditor(void* window) {
+    if (frame_) closeEditor();
+    AEffGUIEditor::openEditor(window);
+    auto* frame = new CFrame({0, 0, rect_.right, rect_.bottom}, window, this);
+    if (window && !frame->systemWindow()) {
+        frame->release();
+        AEffEditor::closeEditor();
+        return false;
+    }
+    frame_ = frame;
+    frame->setBackdrop(background_);
+    for (const ControlPlacement& row : delayControlLayout) {
+        if (row.tag < 0) break;
+        if (!isValidParameter(row.tag)) continue;
+        CControl* control = nullptr;
+        size_t entry = static_cast<size_t>(row.tag);
+        switch (row.kind) {
+        case KindKnob: {
+            const ViewRect bounds{row.x - kDelayKnobRadius, row.y - kDelayKnobRadius,
+                                  row.x + kDelayKnobRadius, row.y + kDelayKnobRadius};
+            control = new CKnob(bounds, this, row.tag, background_, knobHandle_, bounds.topLeft());
+            break;
+        }
+        case KindOnOffButton:
+            control = new COnOffButton(
+                {row.x, row.y, row.x + kSyncButtonWidth, row.y + kSyncButtonHeight}, this, row.tag,
+                syncFace_, 0);
+            break;
+        case KindTagDisplay:
+            control =
+                new CTagDisplay({row.x, row.y, row.x + kTagDisplayWidth, row.y + kTagDisplayHeight},
+                                this, row.tag, background_, malvoree_);
+            entry += kFirstDisplayEntry;
+            break;
+        case KindVerticalSlider:
+            control = new CVerticalSlider(
+                {row.x, row.y, row.x + kMixSliderWidth, row.y + kMixSliderHeight}, this, row.tag,
+                row.y, row.y + kMixSliderHeight - sliderHandle_->height(), sliderHandle_,
+                background_, {row.x, row.y}, kMixSliderStyle);
+            break;
+        default:
+            continue;
+        }
+        frame->appendChild(control);
+        controls_[entry] = control;
+    }
+    refreshControls();
+    return true;
+}
+
+void MalvoreeEditor::closeEditor() {
+    if (deferCloseWhileBusy()) return;
+    // No refresh may reach a control the frame is about to delete.
+    controls_.fill(nullptr);
+    releaseFrame();
+}
+
+void MalvoreeEditor::refreshControls() {
+    if (!frame_) return;
+    for (CControl* control : controls_) {
+        if (!control) continue;
+        float value = effect_->readParameter(control->id());
+        // The button lights as the engine decides: tempo sync is on from 0.5.
+        if (control->id() == kTempoParameter && control == controls_[kTempoParameter])
+            value = value >= 0.5f ? 1.0f : 0.0f;
+        control->storeValue(value);
+    }
+}
+
+void MalvoreeEditor::refreshPendingControls() {
+    refreshControls();
+    if (frame_) frame_->markNeedsRepaint(true);
+}
+
+void MalvoreeEditor::controlChanged(CControl* control) {
+    const int32_t tag = control->id();
+    if (!isValidParameter(tag)) return;
+    if (control->isKindOf("CTagDisplay")) {
+        auto* display = static_cast<CTagDisplay*>(control);
+        float value = 0.0f;
+        if (display->typedValue(value)) effect_->writeParameterAndNotify(tag, value);
+        // The display shows the parameter's value, never the typed text.
+        display->storeValue(0.0f);
+        return;
+    }
+    effect_->writeParameterAndNotify(tag, control->value());
+}
