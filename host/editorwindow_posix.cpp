@@ -1,11 +1,38 @@
 // Linux: qxahost speaks to no window system, so there is no window to open an editor in.
-#include "editorparentwindow.h"
+#include "editorwindow.h"
 
-std::unique_ptr<EditorParentWindow> EditorParentWindow::create(std::string& whyNot) {
-    whyNot = "qxahost has no window system to open editors in on this platform";
+struct EditorWindow::Platform {};
+
+bool EditorWindow::supported(std::string& whyNot) {
+    whyNot = "editors open only in the Windows build of qxahost (qxahost.exe, also under Wine); "
+             "this build has no window system to show them in";
+    return false;
+}
+
+std::unique_ptr<EditorWindow> EditorWindow::create(Kind, const std::string&, int, int,
+                                                   std::string& whyNot) {
+    supported(whyNot);
     return nullptr;
 }
 
-EditorParentWindow::~EditorParentWindow() = default;
+EditorWindow::EditorWindow(std::unique_ptr<Platform> platform) : platform_(std::move(platform)) {}
+EditorWindow::~EditorWindow() = default;
 
-void EditorParentWindow::pumpMessages() {}
+void* EditorWindow::handle() const {
+    return nullptr;
+}
+void EditorWindow::setClientSize(int, int) {}
+void EditorWindow::show() {}
+void EditorWindow::pumpMessages() {}
+std::vector<EditorWindow::ChildWindow> EditorWindow::childWindows() const {
+    return {};
+}
+bool EditorWindow::writePng(int, int, const std::string&, std::string& error) {
+    supported(error);
+    return false;
+}
+void EditorWindow::runUntilClosed(int, const std::function<void()>&,
+                                  const std::function<void(float)>&) {}
+EditorWindow::ObjectCounts EditorWindow::objectCounts() {
+    return {};
+}
