@@ -18,9 +18,7 @@ public:
     // The user changed the control's value.
     virtual void controlChanged(CControl* control) = 0;
     // A press with a modifier or a non-left button; non-zero consumes it.
-    virtual int32_t controlModClicked(CControl* /*control*/, ButtonFlags /*buttons*/) {
-        return 0;
-    }
+    virtual int32_t controlModClicked(CControl* /*control*/, ButtonFlags /*buttons*/) { return 0; }
     virtual void controlEditOpens(CControl* /*control*/) {}
     virtual void controlEditCloses(CControl* /*control*/) {}
 };

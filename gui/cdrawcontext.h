@@ -189,6 +189,9 @@ public:
                 ViewPoint srcOffset = ViewPoint());
 
 private:
+    // Takes over one reference to own and draws into it.
+    COffscreenContext(CFrame* frame, CBitmap* own, ViewColor background);
+
     CBitmap* bitmap_ = nullptr;
     CBitmap* sourceBitmap_ = nullptr;
     int32_t height_ = 0;

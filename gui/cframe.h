@@ -103,8 +103,6 @@ public:
 
 private:
     void forgetHoverView(const ButtonFlags& buttons);
-    // The focus guard: one process-wide flag while a focus change is in progress.
-    static bool focusChanging_;
 
     QXAGUIEditorInterface* editor_;
     PointerWatcher* watcher_ = nullptr;

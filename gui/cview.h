@@ -89,8 +89,8 @@ public:
     virtual bool seeThrough() const;
 
     // --- tree -----------------------------------------------------------------------------
-    virtual bool detachFrom(CView* parent);
-    virtual bool attachTo(CView* parent);
+    virtual bool detachFrom(CViewContainer* parent);
+    virtual bool attachTo(CViewContainer* parent);
     virtual QXAGUIEditorInterface* owningEditor() const;
     // True for "CView"; subclasses accept their own class name, then ask their base.
     virtual bool isKindOf(const char* className) const;

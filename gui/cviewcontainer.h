@@ -45,8 +45,8 @@ public:
     ViewPoint& toFrameCoords(ViewPoint& point) const override;
     void loseFocus() override;
     void gainFocus() override;
-    bool detachFrom(CView* parent) override;
-    bool attachTo(CView* parent) override;
+    bool detachFrom(CViewContainer* parent) override;
+    bool attachTo(CViewContainer* parent) override;
     bool isKindOf(const char* className) const override;
     CView* clone() const override;
     void legacyTrack(CDrawContext* context, const ViewPoint& point, ButtonFlags buttons) override;

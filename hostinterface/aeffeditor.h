@@ -31,6 +31,8 @@ public:
     virtual bool handleKeyUp(KeyRecord& /*key*/) { return false; }
     virtual bool handleWheel(float /*distance*/) { return false; }
     virtual bool applyKnobMode(int32_t /*mode*/) { return false; }
+    // Shutdown: true when the editor will delete the effect itself, later (see AEffGUIEditor).
+    virtual bool deferEffectDeletion() { return false; }
 
 protected:
     AudioEffect* effect_;

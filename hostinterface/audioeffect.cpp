@@ -299,7 +299,12 @@ intptr_t dispatchRequest(DescriptorRecord* effect, int32_t opcode, int32_t index
     AudioEffect* object = ownerOf(effect);
     if (opcode == Shutdown) {
         object->dispatchOpcode(opcode, index, value, pointer, option);
-        delete object;
+        // An editor inside a modal loop deletes the effect once the loop has returned.
+        AEffEditor* editor = object->editorObject();
+        if (editor != nullptr && editor->deferEffectDeletion())
+            object->forgetHost();
+        else
+            delete object;
         return 1;
     }
     return object->dispatchOpcode(opcode, index, value, pointer, option);

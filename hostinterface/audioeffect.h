@@ -100,6 +100,8 @@ public:
 
     // Stores the editor (owned) and sets or clears FlagEditor to match.
     void attachEditor(AEffEditor* editor);
+    // After Shutdown the host is gone for this instance: nothing may call it any more.
+    void forgetHost() { hostCallback_ = nullptr; }
 
 protected:
     void setFlag(int32_t mask, bool on) {

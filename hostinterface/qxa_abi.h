@@ -41,9 +41,9 @@ constexpr int32_t kInterfaceVersion = 2400;
 // The host's mouse-wheel vendor call: index 'kwTo', value 'Whee', option = distance.
 constexpr int32_t kWheelVendorIndex = fourCharCode('k', 'w', 'T', 'o');
 constexpr int32_t kWheelVendorValue = fourCharCode('W', 'h', 'e', 'e');
-// The host's toolkit query: index 'QxGu', value 'Live', pointer = an int32_t that an
-// editor-owning plug-in fills with the number of toolkit objects alive in the process, answering
-// 1 (0: not supported). Validators watch it across editor open/close cycles for leaks.
+// A diagnostic vendor call that plug-ins with a toolkit editor answer: index 'QxGu', value
+// 'Live', pointer = an int32_t that receives the number of live toolkit objects; answer 1 (0 when
+// the plug-in has no such count). Hosts use it to see whether editors leak.
 constexpr int32_t kToolkitQueryIndex = fourCharCode('Q', 'x', 'G', 'u');
 constexpr int32_t kToolkitLiveObjectsValue = fourCharCode('L', 'i', 'v', 'e');
 

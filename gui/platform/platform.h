@@ -65,8 +65,7 @@ public:
     // The font's line height at the surface's vertical resolution.
     virtual float fontHeight(PlatformFont* font) = 0;
     // Draws with the layout box's top-left at (x, y) in the text colour.
-    virtual void drawText(const char* text, PlatformFont* font, float x, float y,
-                          bool smooth) = 0;
+    virtual void drawText(const char* text, PlatformFont* font, float x, float y, bool smooth) = 0;
 
     // Copies the source rectangle (sourceX, sourceY, width, height) of the image to (x, y),
     // scaling the image's own alpha by alpha / 255.

@@ -13,7 +13,7 @@
 namespace QXAGUI {
 class CFrame;
 class PlatformImage;
-}
+} // namespace QXAGUI
 
 namespace QXAGUI::headless {
 

@@ -1,1 +1,558 @@
-// placeholder
+// The frame's system window: its class, the child window inside the host's window, and the
+// window procedure that turns messages into CFrame calls.
+//
+// Contents: the window class and its use count; the refusing drop target; Win32FrameWindow
+// (the FrameWindow of the seam); the window procedure; createFrameWindow.
+//
+// Messages the frame handles (everything else, and anything before the frame is stored in the
+// window or after it is cleared, goes to DefWindowProc):
+//
+//   message                   frame call                          answer
+//   WM_DESTROY                windowDestroyed, drop revoked       DefWindowProc
+//   WM_PAINT                  paintArea (painted rectangle)       0
+//   WM_ERASEBKGND             -                                   1 (nothing erased)
+//   WM_MOUSEMOVE              pointerMoved                        0
+//   WM_?BUTTONDOWN            pointerDown, capture when Taken     0 (TRUE for the extras)
+//   WM_?BUTTONDBLCLK          the same with ClickDouble           0 (TRUE for the extras)
+//   WM_?BUTTONUP              pointerUp, capture released         0 (TRUE for the extras)
+//   WM_MOUSEWHEEL             scrollWheel (delta / 120)           0 when taken, else default
+//   WM_MOUSELEAVE             pointerExited                       0
+//   WM_CAPTURECHANGED         pointerUp while a view has the      0
+//                             pointer down (the drag's end)
+//
+// Each handled message runs inside the editor's enterEditorCall/leaveEditorCall with the frame
+// retained: a host may close the editor from a modal loop inside the handling.
+#include "win32_platform.h"
+
+#include "cdrawcontext.h"
+#include "cframe.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace QXAGUI {
+namespace win32 {
+namespace {
+
+// --- the window class ----------------------------------------------------------------------
+
+std::mutex classMutex;
+int32_t classUsers = 0;
+
+LRESULT CALLBACK frameWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Takes one use of the class, registering it with the first. Two instances may open their
+// editors on two threads at once.
+bool acquireFrameClass() {
+    std::lock_guard<std::mutex> lock(classMutex);
+    if (classUsers == 0) {
+        recordButtonSwap();
+        const std::wstring name = frameClassName();
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof(windowClass);
+        windowClass.style = CS_DBLCLKS | CS_GLOBALCLASS;
+        windowClass.lpfnWndProc = frameWindowProcedure;
+        windowClass.cbWndExtra = sizeof(LONG_PTR); // the Win32FrameWindow
+        windowClass.hInstance = toolkitModule();
+        windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // arrow
+        windowClass.lpszClassName = name.c_str();
+        // A class left behind by a window destroyed on another thread is still ours.
+        if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+            return false;
+    }
+    ++classUsers;
+    return true;
+}
+
+void releaseFrameClass() {
+    std::lock_guard<std::mutex> lock(classMutex);
+    if (classUsers <= 0) return;
+    if (--classUsers == 0) UnregisterClassW(frameClassName().c_str(), toolkitModule());
+}
+
+// --- the refusing drop target --------------------------------------------------------------
+
+std::atomic<int32_t> dropTargets{0};
+
+class RefusingDropTarget final : public IDropTarget {
+public:
+    RefusingDropTarget() { ++dropTargets; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
+            *object = static_cast<IDropTarget*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+        return refuse(effect);
+    }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
+        return refuse(effect);
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+        return refuse(effect);
+    }
+
+private:
+    ~RefusingDropTarget() { --dropTargets; }
+    static HRESULT refuse(DWORD* effect) {
+        if (effect) *effect = DROPEFFECT_NONE;
+        return S_OK;
+    }
+    std::atomic<ULONG> references_{1};
+};
+
+// --- message decoding ----------------------------------------------------------------------
+
+ViewPoint clientPoint(LPARAM lParam) {
+    return {static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam))};
+}
+
+bool keyDown(int key) {
+    return GetKeyState(key) < 0;
+}
+
+// Buttons and modifiers from a pointer message's key state; Alt from the keyboard.
+ButtonFlags messageButtons(WPARAM wParam) {
+    const WORD keys = GET_KEYSTATE_WPARAM(wParam);
+    ButtonFlags buttons = 0;
+    if (keys & MK_LBUTTON) buttons |= ButtonLeft;
+    if (keys & MK_RBUTTON) buttons |= ButtonRight;
+    if (keys & MK_MBUTTON) buttons |= ButtonMiddle;
+    if (keys & MK_XBUTTON1) buttons |= ButtonExtra1;
+    if (keys & MK_XBUTTON2) buttons |= ButtonExtra2;
+    if (keys & MK_SHIFT) buttons |= ModShift;
+    if (keys & MK_CONTROL) buttons |= ModControl;
+    if (keyDown(VK_MENU)) buttons |= ModAlt;
+    return buttons;
+}
+
+bool isFrameMessage(UINT message) {
+    switch (message) {
+    case WM_DESTROY:
+    case WM_PAINT:
+    case WM_ERASEBKGND:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+    case WM_XBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_XBUTTONUP:
+    case WM_MOUSEWHEEL:
+    case WM_MOUSELEAVE:
+    case WM_CAPTURECHANGED:
+        return true;
+    // WM_CTLCOLOREDIT: the text edit's colours and brush are answered here once the text edit
+    // (a system EDIT child of the frame) exists; until then default handling draws it.
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// --- Win32FrameWindow ----------------------------------------------------------------------
+
+class Win32FrameWindow final : public FrameWindow {
+public:
+    // Takes over one use of the window class and the window, storing itself and the frame in it.
+    Win32FrameWindow(CFrame& frame, HWND window) : frame_(frame), window_(window) {
+        SetWindowLongPtrW(window_, 0, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&frame_));
+    }
+
+    ~Win32FrameWindow() override {
+        if (window_) {
+            revokeDrop();
+            // Cleared first: the destroy message below then finds no frame and goes to
+            // default handling.
+            SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+            SetWindowLongPtrW(window_, 0, 0);
+            DestroyWindow(window_);
+            window_ = nullptr;
+        }
+        releaseFrameClass();
+    }
+
+    void* systemHandle() const override { return window_; }
+
+    void invalidate(const ViewRect& rect) override {
+        if (!window_) return;
+        const RECT area{rect.left, rect.top, rect.right, rect.bottom};
+        InvalidateRect(window_, &area, TRUE);
+    }
+
+    void requestLeaveNotification() override {
+        if (!window_) return;
+        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window_, 0};
+        TrackMouseEvent(&track);
+    }
+
+    ViewPoint screenOrigin() const override { return platform::windowScreenOrigin(window_); }
+
+    bool resizeWindows(int32_t width, int32_t height) override;
+    bool outerPosition(ViewPoint& position) override;
+    bool parentBounds(ViewRect& bounds) override;
+    void setCursorKind(int32_t kind) override;
+    bool enableDrop(bool enable) override;
+
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    void revokeDrop() {
+        if (!dropTarget_) return;
+        if (window_) RevokeDragDrop(window_);
+        dropTarget_->Release();
+        dropTarget_ = nullptr;
+    }
+    void windowGone();
+    void paint();
+    void press(WPARAM wParam, LPARAM lParam, ButtonFlags extra);
+    void release(WPARAM wParam, LPARAM lParam, ButtonFlags extra);
+    LRESULT wheel(UINT message, WPARAM wParam, LPARAM lParam);
+    void captureLost(HWND newOwner);
+
+    CFrame& frame_;
+    HWND window_;
+    IDropTarget* dropTarget_ = nullptr;
+    HCURSOR savedCursor_ = nullptr;
+    bool cursorSaved_ = false;
+};
+
+bool Win32FrameWindow::resizeWindows(int32_t width, int32_t height) {
+    // The frame window and each window around it that it fills grow with it; the margins a
+    // parent adds around its child are kept. The walk ends at the host's MDI client, at the
+    // top, at a plain dialog frame, or when the margins show the parent is more than a frame.
+    const int dialogFrames = 2 * GetSystemMetrics(SM_CYDLGFRAME);
+    int marginWidth = 0;
+    int marginHeight = 0;
+    bool resized = false;
+    HWND window = window_;
+    while (window) {
+        RECT own{};
+        GetWindowRect(window, &own);
+        SetWindowPos(window, nullptr, 0, 0, width + marginWidth, height + marginHeight,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        resized = true;
+        if (marginWidth == dialogFrames && window != window_) break;
+        HWND parent = GetParent(window);
+        if (!parent) break;
+        wchar_t className[32] = {};
+        GetClassNameW(parent, className, 32);
+        if (lstrcmpiW(className, L"MDIClient") == 0) break;
+        RECT outer{};
+        GetWindowRect(parent, &outer);
+        const int addedWidth = (outer.right - outer.left) - (own.right - own.left);
+        const int addedHeight = (outer.bottom - outer.top) - (own.bottom - own.top);
+        marginWidth += addedWidth > 0 ? addedWidth : 0;
+        marginHeight += addedHeight > 0 ? addedHeight : 0;
+        if (marginWidth > 80 || marginHeight > 80) return true;
+        window = parent;
+    }
+    return resized;
+}
+
+bool Win32FrameWindow::outerPosition(ViewPoint& position) {
+    if (!window_) return false;
+    // The outer window: the first with a caption, without a parent, or clearly smaller than
+    // its parent (more than 60 pixels of margins across).
+    HWND window = window_;
+    for (;;) {
+        if ((GetWindowLongPtrW(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) break;
+        HWND parent = GetParent(window);
+        if (!parent) break;
+        RECT own{}, outer{};
+        GetWindowRect(window, &own);
+        GetWindowRect(parent, &outer);
+        if ((outer.right - outer.left) - (own.right - own.left) > 60 ||
+            (outer.bottom - outer.top) - (own.bottom - own.top) > 60)
+            break;
+        window = parent;
+    }
+    RECT area{};
+    GetWindowRect(window, &area);
+    POINT topLeft{area.left, area.top};
+    if (HWND parent = GetParent(window)) ScreenToClient(parent, &topLeft);
+    position = {topLeft.x, topLeft.y};
+    return true;
+}
+
+bool Win32FrameWindow::parentBounds(ViewRect& bounds) {
+    HWND parent = window_ ? GetParent(window_) : nullptr;
+    if (!parent) return false;
+    RECT area{};
+    if (!GetWindowRect(parent, &area)) return false;
+    POINT topLeft{area.left, area.top};
+    if (HWND grandparent = GetParent(parent)) ScreenToClient(grandparent, &topLeft);
+    bounds =
+        ViewRect::fromSize({topLeft.x, topLeft.y}, area.right - area.left, area.bottom - area.top);
+    return true;
+}
+
+void Win32FrameWindow::setCursorKind(int32_t kind) {
+    if (!cursorSaved_) {
+        savedCursor_ = GetCursor();
+        cursorSaved_ = true;
+    }
+    WORD cursor = 0;
+    switch (kind) {
+    case 1:
+        cursor = 32514;
+        break; // wait
+    case 2:
+        cursor = 32644;
+        break; // size west-east
+    case 3:
+        cursor = 32645;
+        break; // size north-south
+    case 4:
+        cursor = 32646;
+        break; // size all
+    case 5:
+        cursor = 32643;
+        break; // size north-east/south-west
+    case 6:
+        cursor = 32642;
+        break; // size north-west/south-east
+    case 8:
+        cursor = 32648;
+        break; // not allowed
+    case 9:
+        cursor = 32649;
+        break; // hand
+    default:
+        break;
+    }
+    SetCursor(cursor ? LoadCursorW(nullptr, MAKEINTRESOURCEW(cursor)) : savedCursor_);
+}
+
+bool Win32FrameWindow::enableDrop(bool enable) {
+    if (!enable) {
+        revokeDrop();
+        return true;
+    }
+    if (!window_) return false;
+    if (dropTarget_) return true;
+    // Needs OLE on this thread (the frame initialises it before it enables dropping).
+    IDropTarget* target = createRefusingDropTarget();
+    if (FAILED(RegisterDragDrop(window_, target))) {
+        target->Release();
+        return false;
+    }
+    dropTarget_ = target;
+    return true;
+}
+
+void Win32FrameWindow::windowGone() {
+    // The host destroyed its window (and with it ours) before closing the editor: revoke while
+    // the handle is still valid, then forget it so no later cleanup calls it.
+    revokeDrop();
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(window_, 0, 0);
+    window_ = nullptr;
+    frame_.windowDestroyed();
+}
+
+void Win32FrameWindow::paint() {
+    HWND window = window_;
+    RECT update{};
+    if (!GetUpdateRect(window, &update, FALSE)) return;
+    PAINTSTRUCT paint{};
+    HDC dc = BeginPaint(window, &paint);
+    const ViewRect area{paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right,
+                        paint.rcPaint.bottom};
+    if (dc) {
+        auto* onWindow = new CDrawContext(&frame_, dc, window);
+        if (COffscreenContext* backbuffer = frame_.backbuffer()) {
+            frame_.paintArea(backbuffer, area);
+            backbuffer->copyTo(onWindow, area, area.topLeft());
+        } else {
+            frame_.paintArea(onWindow, area);
+        }
+        onWindow->release();
+    }
+    EndPaint(window, &paint);
+}
+
+void Win32FrameWindow::press(WPARAM wParam, LPARAM lParam, ButtonFlags extra) {
+    const PointerReply reply =
+        frame_.pointerDown(clientPoint(lParam), messageButtons(wParam) | extra);
+    // The moves and the release then reach the frame even outside its window.
+    if (reply == Taken && window_) SetCapture(window_);
+}
+
+void Win32FrameWindow::release(WPARAM wParam, LPARAM lParam, ButtonFlags extra) {
+    frame_.pointerUp(clientPoint(lParam), messageButtons(wParam) | extra);
+    // The drag ended above, so the capture-changed message this sends finds no pointer-down
+    // view and ends nothing a second time.
+    if (window_ && GetCapture() == window_) ReleaseCapture();
+}
+
+LRESULT Win32FrameWindow::wheel(UINT message, WPARAM wParam, LPARAM lParam) {
+    ButtonFlags buttons = 0;
+    if (keyDown(VK_SHIFT)) buttons |= ModShift;
+    if (keyDown(VK_CONTROL)) buttons |= ModControl;
+    if (keyDown(VK_MENU)) buttons |= ModAlt;
+    // Screen coordinates, negative on monitors left of or above the primary one.
+    const ViewPoint screen = clientPoint(lParam);
+    const ViewPoint origin = screenOrigin();
+    const ViewPoint point{screen.x - origin.x, screen.y - origin.y};
+    const int notches = static_cast<int>(GET_WHEEL_DELTA_WPARAM(wParam)) / WHEEL_DELTA;
+    HWND window = window_;
+    if (frame_.scrollWheel(point, static_cast<float>(notches), buttons)) return 0;
+    // Not taken: the host (the parent) may scroll with it.
+    return window ? DefWindowProcW(window, message, wParam, lParam) : 0;
+}
+
+void Win32FrameWindow::captureLost(HWND newOwner) {
+    // Another window took the pointer (Alt+Tab, a dialog) while a control was dragged: the
+    // release will never come here, so the drag ends now and its gesture gets its end.
+    if (newOwner == window_ || !frame_.pointerDownView()) return;
+    ViewPoint point;
+    frame_.pointerNow(point);
+    frame_.pointerUp(point, frame_.buttonsNow());
+}
+
+LRESULT Win32FrameWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = window_;
+    switch (message) {
+    case WM_DESTROY:
+        windowGone();
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_PAINT:
+        paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_MOUSEMOVE:
+        frame_.pointerMoved(clientPoint(lParam), messageButtons(wParam));
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        press(wParam, lParam, 0);
+        return 0;
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+        press(wParam, lParam, ClickDouble);
+        return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        release(wParam, lParam, 0);
+        return 0;
+    // The extra buttons' messages name the button that changed in the high word; a handled
+    // one answers TRUE so the system does not turn it into a command as well.
+    case WM_XBUTTONDOWN:
+        press(wParam, lParam, 0);
+        return TRUE;
+    case WM_XBUTTONDBLCLK:
+        press(wParam, lParam, ClickDouble);
+        return TRUE;
+    case WM_XBUTTONUP:
+        release(wParam, lParam, 0);
+        return TRUE;
+    case WM_MOUSEWHEEL:
+        return wheel(message, wParam, lParam);
+    case WM_MOUSELEAVE: {
+        ViewPoint point;
+        frame_.pointerNow(point);
+        frame_.pointerExited(point, frame_.buttonsNow());
+        return 0;
+    }
+    case WM_CAPTURECHANGED:
+        captureLost(reinterpret_cast<HWND>(lParam));
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+// --- the window procedure ------------------------------------------------------------------
+
+namespace {
+
+LRESULT CALLBACK frameWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* frame = reinterpret_cast<CFrame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* frameWindow = reinterpret_cast<Win32FrameWindow*>(GetWindowLongPtrW(window, 0));
+    if (!frame || !frameWindow || !isFrameMessage(message))
+        return DefWindowProcW(window, message, wParam, lParam);
+
+    // A host may close the editor, or shut the instance down, from inside the handling (a
+    // control's modal loop runs the host's idle). The editor defers that until its outermost
+    // call returns, and the retained frame outlives its own message.
+    QXAGUIEditorInterface* editor = frame->editor();
+    if (editor) editor->enterEditorCall();
+    LRESULT result;
+    {
+        RetainScope<CFrame> keepFrame(frame);
+        result = frameWindow->handle(message, wParam, lParam);
+    }
+    // Nothing of the frame or its window is touched from here: the release may have ended them.
+    if (editor) editor->leaveEditorCall();
+    return result;
+}
+
+} // namespace
+
+std::wstring frameClassName() {
+    char name[48];
+    std::snprintf(name, sizeof(name), "Plugin%p", static_cast<void*>(toolkitModule()));
+    return widen(name);
+}
+
+int32_t frameClassUsers() {
+    std::lock_guard<std::mutex> lock(classMutex);
+    return classUsers;
+}
+
+IDropTarget* createRefusingDropTarget() {
+    return new RefusingDropTarget();
+}
+
+int32_t liveDropTargets() {
+    return dropTargets.load();
+}
+
+} // namespace win32
+
+namespace platform {
+
+std::unique_ptr<FrameWindow> createFrameWindow(CFrame& frame, void* hostWindow) {
+    if (!hostWindow || !win32::acquireFrameClass()) return nullptr;
+    const ViewRect& bounds = frame.bounds();
+    // Composited windows let the system double-buffer the frame; older systems have no such
+    // style and paint through the frame's backbuffer instead.
+    const DWORD extendedStyle = osMajorVersion() >= 6 ? WS_EX_COMPOSITED : 0;
+    HWND window = CreateWindowExW(extendedStyle, win32::frameClassName().c_str(), L"Window",
+                                  WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+                                  bounds.width(), bounds.height(), static_cast<HWND>(hostWindow),
+                                  nullptr, win32::toolkitModule(), nullptr);
+    if (!window) {
+        win32::releaseFrameClass();
+        return nullptr;
+    }
+    return std::make_unique<win32::Win32FrameWindow>(frame, window);
+}
+
+} // namespace platform
+} // namespace QXAGUI

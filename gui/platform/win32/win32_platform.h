@@ -1,0 +1,193 @@
+// What the Win32 back-end's files share, and what its tests reach behind the portable seam:
+// the module handle, the platform image and font, the GDI+ surface, the resource stream, the
+// window class's use count and the per-thread OLE depth. Only files of gui/platform/win32/ and
+// the Wine tests include this header.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <gdiplus.h>
+#include <objidl.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace QXAGUI {
+
+// A decoded or blank GDI+ bitmap, always 32-bit ARGB.
+class PlatformImage {
+public:
+    explicit PlatformImage(Gdiplus::GpBitmap* bitmap) : bitmap_(bitmap) {}
+    ~PlatformImage();
+    PlatformImage(const PlatformImage&) = delete;
+    PlatformImage& operator=(const PlatformImage&) = delete;
+
+    Gdiplus::GpBitmap* bitmap() const { return bitmap_; }
+
+private:
+    Gdiplus::GpBitmap* bitmap_;
+};
+
+class PlatformFont {
+public:
+    explicit PlatformFont(Gdiplus::GpFont* font) : font_(font) {}
+    ~PlatformFont();
+    PlatformFont(const PlatformFont&) = delete;
+    PlatformFont& operator=(const PlatformFont&) = delete;
+
+    Gdiplus::GpFont* font() const { return font_; }
+
+private:
+    Gdiplus::GpFont* font_;
+};
+
+namespace win32 {
+
+// The module the toolkit is linked into (the plug-in DLL, or the test executable): every
+// resource and the window class belong to it, never to the host.
+HMODULE toolkitModule();
+
+// UTF-8 to UTF-16; an empty result for null or invalid text. maxCharacters bounds the result.
+std::wstring widen(const char* text, size_t maxCharacters = 0x7fffffff);
+
+// Whether the primary and secondary buttons were swapped when the window class was registered
+// (read now when no class was registered yet).
+bool buttonsSwapped();
+// Reads the swap setting again (done at each class registration).
+void recordButtonSwap();
+
+// --- the frame window's class ----------------------------------------------------------------
+// "Plugin" and the module handle in hex: unique per module, so two plug-ins in one host never
+// share a window procedure.
+std::wstring frameClassName();
+// Frames of this module whose windows hold the class; the class exists while this is above 0.
+int32_t frameClassUsers();
+
+// --- OLE ------------------------------------------------------------------------------------
+// Successful OleInitialize calls of the calling thread not yet uninitialised.
+int32_t oleDepthOfThisThread();
+
+// --- GDI+ ------------------------------------------------------------------------------------
+// Start-ups not yet shut down (the library runs while this is above 0).
+int32_t graphicsUsers();
+
+// A GDI+ graphics object on a device context or an image, with a pen, a fill brush and a text
+// brush. Every call's status is kept; a failed call never stops the steps after it.
+class GdipSurface final : public DrawSurface {
+public:
+    // On a device context, or on the window's own (given back on destruction) when dc is null.
+    GdipSurface(HWND window, HDC dc);
+    explicit GdipSurface(PlatformImage* image);
+    ~GdipSurface() override;
+    GdipSurface(const GdipSurface&) = delete;
+    GdipSurface& operator=(const GdipSurface&) = delete;
+
+    bool canDraw() const override { return graphics_ != nullptr; }
+    void setClip(const ViewRect& deviceRect) override;
+    void setStrokeColor(ViewColor color) override;
+    void setStrokeWidth(int32_t width) override;
+    void setDotted(bool dotted) override;
+    void setFillColor(ViewColor color) override;
+    void setTextColor(ViewColor color) override;
+    void setSmoothing(bool antialiased) override;
+    void strokeLine(float x0, float y0, float x1, float y1) override;
+    void fillPolygon(const SurfacePoint* points, int32_t count) override;
+    void strokePolygon(const SurfacePoint* points, int32_t count, bool closed) override;
+    void fillRect(float x, float y, float width, float height) override;
+    void fillRectPixels(int32_t x, int32_t y, int32_t width, int32_t height) override;
+    void strokeRect(float x, float y, float width, float height) override;
+    void fillEllipse(float x, float y, float width, float height) override;
+    void strokeEllipse(float x, float y, float width, float height) override;
+    void fillArc(float x, float y, float width, float height, float startDegrees,
+                 float sweepDegrees) override;
+    void strokeArc(float x, float y, float width, float height, float startDegrees,
+                   float sweepDegrees) override;
+    float textWidth(const char* text, PlatformFont* font) override;
+    float fontHeight(PlatformFont* font) override;
+    void drawText(const char* text, PlatformFont* font, float x, float y, bool smooth) override;
+    void drawImage(PlatformImage* image, int32_t x, int32_t y, int32_t width, int32_t height,
+                   int32_t sourceX, int32_t sourceY, uint8_t alpha) override;
+
+    // Status of the last graphics call, and of the pen and brush calls.
+    Gdiplus::GpStatus status() const { return status_; }
+    Gdiplus::GpStatus penStatus() const { return penStatus_; }
+    Gdiplus::GpStatus fillStatus() const { return fillStatus_; }
+    Gdiplus::GpStatus textStatus() const { return textStatus_; }
+
+private:
+    void prepareGraphics();
+    void keep(Gdiplus::GpStatus status);
+    Gdiplus::GpPath* arcPath(float x, float y, float width, float height, float startDegrees,
+                             float sweepDegrees);
+
+    Gdiplus::GpGraphics* graphics_ = nullptr;
+    Gdiplus::GpPen* pen_ = nullptr;
+    Gdiplus::GpSolidFill* fill_ = nullptr;
+    Gdiplus::GpSolidFill* text_ = nullptr;
+    HWND window_ = nullptr;
+    HDC ownDc_ = nullptr;
+    Gdiplus::GpStatus status_ = Gdiplus::Ok;
+    Gdiplus::GpStatus penStatus_ = Gdiplus::Ok;
+    Gdiplus::GpStatus fillStatus_ = Gdiplus::Ok;
+    Gdiplus::GpStatus textStatus_ = Gdiplus::Ok;
+};
+
+// --- resources -------------------------------------------------------------------------------
+
+// A read-only IStream over bytes that outlive it: a locked module resource, or a block of its
+// own. GDI+ keeps the stream (and so the bytes) for as long as an image decoded from it.
+//
+// Reads past the end copy what remains and answer S_FALSE with the count. Seeks from the
+// start, the current position or the end stay inside [0, size]. Nothing can be written.
+class ResourceStream final : public IStream {
+public:
+    // Over bytes owned by someone else (a locked resource lives as long as its module).
+    ResourceStream(const void* data, uint32_t size);
+    // Over a block of its own.
+    explicit ResourceStream(std::vector<uint8_t> bytes);
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG count, ULONG* read) override;
+    HRESULT STDMETHODCALLTYPE Write(const void* buffer, ULONG count, ULONG* written) override;
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin,
+                                   ULARGE_INTEGER* newPosition) override;
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER size) override;
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream* target, ULARGE_INTEGER count, ULARGE_INTEGER* read,
+                                     ULARGE_INTEGER* written) override;
+    HRESULT STDMETHODCALLTYPE Commit(DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE Revert() override;
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count,
+                                         DWORD type) override;
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count,
+                                           DWORD type) override;
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* record, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE Clone(IStream** copy) override;
+
+private:
+    ~ResourceStream() = default;
+
+    std::atomic<ULONG> references_{1};
+    std::vector<uint8_t> ownBytes_;
+    const uint8_t* data_;
+    uint32_t position_ = 0;
+    uint32_t size_;
+};
+
+// A stream on the module's resource of the given type; null when there is none.
+ResourceStream* openResourceStream(const ResourceRef& reference, const wchar_t* type);
+
+// --- drag and drop ---------------------------------------------------------------------------
+// The frame window's drop target until the data routing of the drag container exists: it
+// accepts nothing (DROPEFFECT_NONE) and so leaves the shell showing the no-drop cursor.
+IDropTarget* createRefusingDropTarget();
+// Drop targets alive: one per frame window registered with OLE, none once it is revoked.
+int32_t liveDropTargets();
+
+} // namespace win32
+} // namespace QXAGUI

@@ -1,0 +1,55 @@
+// Helpers of the Win32 back-end's tests: the graphics library kept running per test, pixels
+// read back from images, and colour comparison with a tolerance where Wine's rasteriser may
+// round differently from Windows'.
+#pragma once
+
+#include "platform/win32/win32_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+namespace QXAGUI::testing {
+
+// Starts GDI+ for the test's lifetime, as GDIPlusGlobals does for a plug-in.
+class GraphicsTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(platform::startGraphics()); }
+    void TearDown() override { platform::stopGraphics(); }
+};
+
+struct Argb {
+    int a = 0, r = 0, g = 0, b = 0;
+};
+
+inline Argb pixelAt(Gdiplus::GpBitmap* bitmap, int x, int y) {
+    Gdiplus::ARGB value = 0;
+    Gdiplus::DllExports::GdipBitmapGetPixel(bitmap, x, y, &value);
+    return {static_cast<int>(value >> 24), static_cast<int>((value >> 16) & 0xff),
+            static_cast<int>((value >> 8) & 0xff), static_cast<int>(value & 0xff)};
+}
+
+inline Argb pixelAt(PlatformImage* image, int x, int y) {
+    return pixelAt(image->bitmap(), x, y);
+}
+
+inline std::string describe(const Argb& c) {
+    return "argb(" + std::to_string(c.a) + "," + std::to_string(c.r) + "," + std::to_string(c.g) +
+           "," + std::to_string(c.b) + ")";
+}
+
+// Every channel within tolerance of the expected one.
+inline ::testing::AssertionResult sameColour(const Argb& actual, const Argb& expected,
+                                             int tolerance = 0) {
+    if (std::abs(actual.a - expected.a) <= tolerance &&
+        std::abs(actual.r - expected.r) <= tolerance &&
+        std::abs(actual.g - expected.g) <= tolerance &&
+        std::abs(actual.b - expected.b) <= tolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << describe(actual) << " is not within " << tolerance << " of " << describe(expected);
+}
+
+} // namespace QXAGUI::testing
