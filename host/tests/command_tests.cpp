@@ -465,6 +465,30 @@ TEST(ProcessWithMalvoree, AnEchoArrivesWhereTheDelayAmountPutsIt) {
 
 #ifdef QXA_HAVE_ORIV
 
+TEST(EditCommand, OrivsEditorReportsAButtonsGestureAndClosesCleanly) {
+    if (!editorsOpenHere()) GTEST_SKIP() << "editors open only in the Windows build";
+    EditOptions options;
+    options.plugin = pluginPath("Oriv");
+    std::ostringstream out, err;
+    int code = -1;
+    std::thread session([&] { code = runEdit(options, out, err); });
+    // A click on the 16' range button selects range 0, bracketed by a gesture on OscRang.
+    const bool driven = clickThenClose("Oriv", 68, 58, 30.0);
+    session.join();
+    ASSERT_TRUE(driven) << "no editor window appeared: " << err.str();
+    EXPECT_EQ(code, 0) << err.str();
+    std::istringstream text(out.str());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 5u) << out.str();
+    EXPECT_EQ(lines[0].rfind("editing Oriv (500 x 170 pixels)", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1], "begin     0 OscRang");
+    EXPECT_EQ(lines[2].rfind("change    0 OscRang    = 0.0000 \"", 0), 0u) << lines[2];
+    EXPECT_EQ(lines[3], "end       0 OscRang");
+    EXPECT_EQ(lines[4], "closed Oriv: 1 parameter changes, 2 gesture messages");
+}
+
 TEST(RenderWithOriv, ANoteSoundsFromExactlyItsEventFrameWhateverTheBlockSize) {
     // 120 BPM at 441 ticks per quarter: one tick is 50 frames, so tick 21 is frame 1050, which
     // falls into the third block of 512 at delta 26. The note must sound exactly 1050 frames
