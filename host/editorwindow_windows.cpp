@@ -3,10 +3,11 @@
 //
 // Capturing: the editor's window is read back with BitBlt from its own device context once
 // every pending paint has run (RedrawWindow with RDW_UPDATENOW). The capture window is shown,
-// borderless and topmost at the screen's top-left, because a window that was never shown has
-// no surface to read under Wine, and on Windows an uncovered window reads back exactly what it
-// painted. PrintWindow would not do: it asks the window to paint into another device context
-// (WM_PRINTCLIENT), which toolkit windows that paint only on WM_PAINT ignore.
+// borderless and topmost at the screen's top-left: under Wine a window that was never shown
+// has no surface and BitBlt fails, and on Windows an uncovered window reads back exactly what
+// it painted. PrintWindow does not serve: it asks the window to paint into another device
+// context (WM_PRINTCLIENT), which windows that paint only on WM_PAINT ignore; under Wine it
+// reads back black.
 #include "editorwindow.h"
 
 #include <windows.h>
@@ -258,8 +259,7 @@ bool EditorWindow::writePng(int width, int height, const std::string& path, std:
     HBITMAP pixels =
         copyWindowPixels(captureSource(platform_->window, width, height), width, height);
     if (pixels == nullptr) {
-        error =
-            "the editor's window could not be read (error " + std::to_string(GetLastError()) + ")";
+        error = "the window system gave no pixels of the editor's window (is it on a screen?)";
         return false;
     }
     GdiplusSession gdiplus;
