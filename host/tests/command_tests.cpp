@@ -242,6 +242,28 @@ int barWidth(const PngImage& image) {
     return width;
 }
 
+// What an edit session printed when a person clicked once at (x, y) of the editor and then
+// closed its window.
+struct EditSession {
+    bool driven = false; // the window appeared and was clicked and closed
+    int code = -1;
+    std::vector<std::string> lines;
+    std::string err;
+};
+
+EditSession clickOnceInEditor(const EditOptions& options, const std::string& title, int x, int y) {
+    std::ostringstream out, err;
+    EditSession session;
+    std::thread editing([&] { session.code = runEdit(options, out, err); });
+    session.driven = clickThenClose(title, x, y, 30.0);
+    editing.join();
+    std::istringstream text(out.str());
+    for (std::string line; std::getline(text, line);)
+        session.lines.push_back(line);
+    session.err = err.str();
+    return session;
+}
+
 } // namespace
 
 TEST(EditorCommandLine, HelpNamesEveryOption) {
@@ -386,19 +408,12 @@ TEST(EditCommand, PrintsTheEditorsGesturesAndEndsCleanlyWhenTheWindowCloses) {
     EditOptions options;
     options.plugin = pluginPath("QxaProbeEffect");
     options.program = 1;
-    std::ostringstream out, err;
-    int code = -1;
-    std::thread session([&] { code = runEdit(options, out, err); });
     // A click at a quarter of the probe editor's width sets Gain to 0.25 inside one gesture.
-    const bool driven = clickThenClose("QxaProbeEffect", 100, 10, 30.0);
-    session.join();
-    ASSERT_TRUE(driven) << "no editor window appeared: " << err.str();
-    EXPECT_EQ(code, 0) << err.str();
-    std::istringstream text(out.str());
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(text, line);)
-        lines.push_back(line);
-    ASSERT_EQ(lines.size(), 5u) << out.str();
+    const EditSession session = clickOnceInEditor(options, "QxaProbeEffect", 100, 10);
+    ASSERT_TRUE(session.driven) << "no editor window appeared: " << session.err;
+    EXPECT_EQ(session.code, 0) << session.err;
+    const std::vector<std::string>& lines = session.lines;
+    ASSERT_EQ(lines.size(), 5u) << testing::PrintToString(lines);
     EXPECT_EQ(lines[0].rfind("editing QxaProbeEffect (400 x 300 pixels)", 0), 0u) << lines[0];
     EXPECT_EQ(lines[1], "begin     0 Gain");
     EXPECT_EQ(lines[2].rfind("change    0 Gain       = 0.2500 \"", 0), 0u) << lines[2];
@@ -469,19 +484,12 @@ TEST(EditCommand, OrivsEditorReportsAButtonsGestureAndClosesCleanly) {
     if (!editorsOpenHere()) GTEST_SKIP() << "editors open only in the Windows build";
     EditOptions options;
     options.plugin = pluginPath("Oriv");
-    std::ostringstream out, err;
-    int code = -1;
-    std::thread session([&] { code = runEdit(options, out, err); });
     // A click on the 16' range button selects range 0, bracketed by a gesture on OscRang.
-    const bool driven = clickThenClose("Oriv", 68, 58, 30.0);
-    session.join();
-    ASSERT_TRUE(driven) << "no editor window appeared: " << err.str();
-    EXPECT_EQ(code, 0) << err.str();
-    std::istringstream text(out.str());
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(text, line);)
-        lines.push_back(line);
-    ASSERT_EQ(lines.size(), 5u) << out.str();
+    const EditSession session = clickOnceInEditor(options, "Oriv", 68, 58);
+    ASSERT_TRUE(session.driven) << "no editor window appeared: " << session.err;
+    EXPECT_EQ(session.code, 0) << session.err;
+    const std::vector<std::string>& lines = session.lines;
+    ASSERT_EQ(lines.size(), 5u) << testing::PrintToString(lines);
     EXPECT_EQ(lines[0].rfind("editing Oriv (500 x 170 pixels)", 0), 0u) << lines[0];
     EXPECT_EQ(lines[1], "begin     0 OscRang");
     EXPECT_EQ(lines[2].rfind("change    0 OscRang    = 0.0000 \"", 0), 0u) << lines[2];
