@@ -10,3 +10,5 @@ void addInfoCommand(CLI::App& app);
 void addProcessCommand(CLI::App& app);
 void addRenderCommand(CLI::App& app);
 void addValidateCommand(CLI::App& app);
+void addSnapshotCommand(CLI::App& app);
+void addEditCommand(CLI::App& app);

@@ -1,6 +1,6 @@
 // qxahost: a command-line QXA host. Loads a plug-in the way a host does and does real work
 // with it: inspect it, render MIDI files through instruments, process WAV files through
-// effects.
+// effects, validate it, and show or capture its editor.
 #include "commands.h"
 
 #include <CLI/CLI.hpp>
@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
     addProcessCommand(app);
     addRenderCommand(app);
     addValidateCommand(app);
+    addSnapshotCommand(app);
+    addEditCommand(app);
     // CLI11 would only say that a command is required; name the unknown one instead.
     std::string known;
     bool isKnown = false;
@@ -34,7 +36,8 @@ int main(int argc, char** argv) {
     } catch (const CLI::RuntimeError& failure) {
         return failure.get_exit_code();
     } catch (const CLI::ParseError& failure) {
-        return app.exit(failure);
+        // Help and version answer 0; every usage error answers 1, as other bad input does.
+        return app.exit(failure) == 0 ? 0 : 1;
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "qxahost: %s\n", failure.what());
         return 1;

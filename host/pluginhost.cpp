@@ -234,12 +234,14 @@ intptr_t answerHostRequest(int32_t opcode, void* pointer, const HostAnswers& ans
     }
 }
 
-intptr_t PluginInstance::hostCallback(DescriptorRecord* effect, int32_t opcode, int32_t /*index*/,
-                                      intptr_t /*value*/, void* pointer, float /*option*/) {
+intptr_t PluginInstance::hostCallback(DescriptorRecord* effect, int32_t opcode, int32_t index,
+                                      intptr_t value, void* pointer, float option) {
     PluginInstance* self = nullptr;
     if (effect != nullptr)
         self = effect->hostData != nullptr ? static_cast<PluginInstance*>(effect->hostData)
                                            : instanceBeingLoaded;
+    if (self != nullptr && self->listener_ != nullptr)
+        self->listener_->hostRequest(opcode, index, value, option);
     const HostTransport defaults;
     const HostTransport& transport = self != nullptr ? self->transport_ : defaults;
 

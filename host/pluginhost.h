@@ -47,6 +47,15 @@ struct HostTransport {
     double samplePosition = 0.0;
 };
 
+// Told of each request a plug-in sends, on the thread that sends it, before it is answered.
+class HostRequestListener {
+public:
+    virtual void hostRequest(int32_t opcode, int32_t index, intptr_t value, float option) = 0;
+
+protected:
+    ~HostRequestListener() = default;
+};
+
 class PluginInstance {
 public:
     // Loads the library and builds one instance. Null with a one-line `error` for a missing
@@ -86,6 +95,9 @@ public:
     void setParameter(int32_t index, float value);
     void selectProgram(int32_t program);
 
+    // Null stops the reports. The listener must outlive the instance or be removed first.
+    void setRequestListener(HostRequestListener* listener) { listener_ = listener; }
+
     // Parameter index from an index or a title (blanks trimmed, case ignored); -1 when none.
     int32_t findParameter(const std::string& nameOrIndex);
 
@@ -108,6 +120,7 @@ private:
     TimeInfoRecord timeInfo_{};
     std::vector<MidiEventRecord> midiEvents_; // storage behind the last EventDelivery
     std::vector<unsigned char> eventBlock_;
+    HostRequestListener* listener_ = nullptr;
     bool started_ = false;
     bool shutDown_ = false;
 };

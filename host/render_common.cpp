@@ -120,38 +120,54 @@ const char* sampleFormatName(WavSampleFormat format) {
     return "32-bit float";
 }
 
+bool checkSettingTexts(const PluginSettings& settings, std::string& error) {
+    ParameterSetting setting;
+    for (const auto& text : settings.sets)
+        if (!parseParameterSetting(text, setting, error)) return false;
+    return true;
+}
+
+bool resolveSettings(PluginInstance& plugin, const std::string& path,
+                     const PluginSettings& settings, ResolvedSettings& resolved,
+                     std::string& error) {
+    if (settings.program >= 0 && settings.program >= plugin.programCount()) {
+        error = path + ": no program " + std::to_string(settings.program) + " (it has " +
+                std::to_string(plugin.programCount()) + ")";
+        return false;
+    }
+    resolved.program = settings.program;
+    resolved.values.clear();
+    for (const auto& text : settings.sets) {
+        ParameterSetting setting;
+        if (!parseParameterSetting(text, setting, error)) return false;
+        const int32_t index = plugin.findParameter(setting.name);
+        if (index < 0) {
+            error = path + ": no parameter '" + setting.name + "' (it has " +
+                    std::to_string(plugin.parameterCount()) + "; `qxahost info` lists them)";
+            return false;
+        }
+        resolved.values.emplace_back(index, setting.value);
+    }
+    return true;
+}
+
+void applySettings(PluginInstance& plugin, const ResolvedSettings& resolved) {
+    if (resolved.program >= 0) plugin.selectProgram(resolved.program);
+    for (const auto& [index, value] : resolved.values)
+        plugin.setParameter(index, value);
+}
+
 std::unique_ptr<PluginInstance> preparePlugin(const std::string& path,
                                               const PluginSettings& settings, float sampleRate,
                                               int32_t blockSize, std::string& error) {
     // Check every setting before loading, so a typo costs no plug-in start.
-    std::vector<ParameterSetting> parsed;
-    for (const auto& text : settings.sets) {
-        ParameterSetting setting;
-        if (!parseParameterSetting(text, setting, error)) return nullptr;
-        parsed.push_back(setting);
-    }
+    if (!checkSettingTexts(settings, error)) return nullptr;
     auto plugin = PluginInstance::load(path, error);
     if (!plugin) return nullptr;
-    if (settings.program >= 0 && settings.program >= plugin->programCount()) {
-        error = path + ": no program " + std::to_string(settings.program) + " (it has " +
-                std::to_string(plugin->programCount()) + ")";
-        return nullptr;
-    }
-    std::vector<int32_t> indexes;
-    for (const auto& setting : parsed) {
-        const int32_t index = plugin->findParameter(setting.name);
-        if (index < 0) {
-            error = path + ": no parameter '" + setting.name + "' (it has " +
-                    std::to_string(plugin->parameterCount()) + "; `qxahost info` lists them)";
-            return nullptr;
-        }
-        indexes.push_back(index);
-    }
+    ResolvedSettings resolved;
+    if (!resolveSettings(*plugin, path, settings, resolved, error)) return nullptr;
     plugin->start(sampleRate, blockSize);
-    // Program first, so that --set adjusts the chosen program.
-    if (settings.program >= 0) plugin->selectProgram(settings.program);
-    for (size_t i = 0; i < parsed.size(); ++i)
-        plugin->setParameter(indexes[i], parsed[i].value);
+    applySettings(*plugin, resolved);
     return plugin;
 }
 

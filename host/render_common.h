@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // --set NAME_OR_INDEX=VALUE: the text before the last '=' names the parameter (title or index),
@@ -42,6 +43,21 @@ struct PluginSettings {
     int program = -1; // -1 = keep the plug-in's current program
     std::vector<std::string> sets;
 };
+
+// Settings checked against one loaded plug-in: the program exists, every name found.
+struct ResolvedSettings {
+    int program = -1;
+    std::vector<std::pair<int32_t, float>> values; // parameter index, normalised value
+};
+
+// False with a one-line `error` (without the command name) for a --set text that does not parse.
+bool checkSettingTexts(const PluginSettings& settings, std::string& error);
+// False with a one-line `error` for a program the plug-in lacks or a parameter it does not have.
+bool resolveSettings(PluginInstance& plugin, const std::string& path,
+                     const PluginSettings& settings, ResolvedSettings& resolved,
+                     std::string& error);
+// As a host does: the program first, so that the values adjust the chosen program.
+void applySettings(PluginInstance& plugin, const ResolvedSettings& resolved);
 
 // Loads the plug-in, starts it at `sampleRate` / `blockSize`, selects the program and applies
 // the settings in order. Null with a one-line `error` (without the command name) otherwise.

@@ -20,6 +20,20 @@ run() {
     fi
 }
 
+# snapshot PLUGIN PROGRAM: PNG images of a plug-in's editor (Windows build, under Wine), with
+# its default program and with PROGRAM, into build/windows/demo/; skipped without an editor.
+snapshot() {
+    local plugin=$1 program=$2
+    local dll=build/windows/bin/$plugin.dll name=${1,,}
+    if ! run windows info "$dll" | grep '^Flags .* Editor' >/dev/null; then
+        echo "$plugin reports no editor: no snapshot"
+        return
+    fi
+    banner "windows: snapshots of $plugin's editor"
+    run windows snapshot "$dll" --out "build/windows/demo/$name-editor.png"
+    run windows snapshot "$dll" --program "$program" --out "build/windows/demo/$name-editor-program-$program.png"
+}
+
 for preset in linux windows; do
     bin=build/$preset/bin
     out=build/$preset/demo
@@ -43,6 +57,11 @@ for preset in linux windows; do
     banner "$preset: a click pattern through Malvoree"
     run "$preset" make-clicks "$out/clicks.wav"
     run "$preset" process "$bin/Malvoree$suffix" --in "$out/clicks.wav" --out "$out/clicks-malvoree.wav"
+
+    if [ "$preset" = windows ]; then
+        rm -f "$out"/*.png
+        snapshot Oriv 7
+    fi
 done
 
 banner "demo output"

@@ -1,5 +1,10 @@
-// qxahost process and render against real plug-ins loaded through the library boundary.
+// qxahost process, render, snapshot and edit against real plug-ins loaded through the library
+// boundary.
 #include "binary_dir.h"
+#include "editor_commands.h"
+#include "editor_test_support.h"
+#include "editorwindow.h"
+#include "probewindow.h"
 #include "render_commands.h"
 #include "test_files.h"
 
@@ -11,9 +16,11 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <thread>
 
 using namespace testfiles;
 using testing_paths::pluginPath;
+using testing_paths::quoted;
 using testing_paths::runTool;
 
 namespace {
@@ -219,6 +226,219 @@ TEST(QxahostCommandLine, HiddenMakeClicksWritesTheDemoInput) {
 
 namespace {
 
+bool editorsOpenHere() {
+    std::string whyNot;
+    return EditorWindow::supported(whyNot);
+}
+
+CommandRun snapshot(const SnapshotOptions& options) {
+    std::ostringstream out, err;
+    const int code = runSnapshot(options, out, err);
+    return {code, out.str(), err.str()};
+}
+
+constexpr uint32_t rgb(probe_pattern::Rgb colour) {
+    return static_cast<uint32_t>(colour.red) << 16 | static_cast<uint32_t>(colour.green) << 8 |
+           colour.blue;
+}
+
+// Pixels of the probe editor's bar along the top row, from the left.
+int barWidth(const PngImage& image) {
+    int width = 0;
+    while (width < image.width && image.at(width, 0) == rgb(probe_pattern::kBar))
+        ++width;
+    return width;
+}
+
+// What an edit session printed when a person clicked once at (x, y) of the editor and then
+// closed its window.
+struct EditSession {
+    bool driven = false; // the window appeared and was clicked and closed
+    int code = -1;
+    std::vector<std::string> lines;
+    std::string err;
+};
+
+EditSession clickOnceInEditor(const EditOptions& options, const std::string& title, int x, int y) {
+    std::ostringstream out, err;
+    EditSession session;
+    std::thread editing([&] { session.code = runEdit(options, out, err); });
+    session.driven = clickThenClose(title, x, y, 30.0);
+    editing.join();
+    std::istringstream text(out.str());
+    for (std::string line; std::getline(text, line);)
+        session.lines.push_back(line);
+    session.err = err.str();
+    return session;
+}
+
+} // namespace
+
+TEST(EditorCommandLine, HelpNamesEveryOption) {
+    const auto snapshotHelp = runTool("qxahost", "snapshot --help");
+    EXPECT_EQ(snapshotHelp.exitCode, 0);
+    for (const char* option : {"--out", "--program", "--set", "--idle"})
+        EXPECT_NE(snapshotHelp.output.find(option), std::string::npos) << option;
+    const auto editHelp = runTool("qxahost", "edit --help");
+    EXPECT_EQ(editHelp.exitCode, 0);
+    EXPECT_NE(editHelp.output.find("--program"), std::string::npos) << editHelp.output;
+}
+
+TEST(EditorCommandLine, BadOptionValuesAnswer1) {
+    const std::string probe = quoted(pluginPath("QxaProbeEffect"));
+    const std::vector<std::string> commands = {
+        "snapshot " + probe + " --out x.png --idle 0",
+        "snapshot " + probe + " --out x.png --idle many",
+        "snapshot " + probe + " --out x.png --program -1",
+        "snapshot " + probe,
+        "edit " + probe + " --program two",
+        "edit",
+    };
+    for (const std::string& arguments : commands) {
+        const auto run = runTool("qxahost", arguments);
+        EXPECT_EQ(run.exitCode, 1) << arguments << ": " << run.output;
+        EXPECT_FALSE(run.output.empty()) << arguments;
+    }
+}
+
+TEST(EditorCommandLine, TheNativeBuildSaysEditorsOpenOnlyOnWindows) {
+    if (editorsOpenHere()) GTEST_SKIP() << "this build opens editors";
+    ScratchDirectory dir("qxa-native-editor");
+    const std::string probe = quoted(pluginPath("QxaProbeEffect"));
+    const std::vector<std::string> commands = {
+        "snapshot " + probe + " --out " + quoted(dir.file("probe.png")), "edit " + probe};
+    for (const std::string& arguments : commands) {
+        const auto run = runTool("qxahost", arguments);
+        EXPECT_EQ(run.exitCode, 1) << arguments;
+        EXPECT_NE(run.output.find("editors open only in the Windows build of qxahost"),
+                  std::string::npos)
+            << run.output;
+        EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("probe.png")));
+}
+
+// The probe plug-in's editor (QxaProbeEffect): 400 x 300 pixels of background, a bar along the
+// top as wide as Gain x 400 and 40 high, a 16-pixel square in the bottom-right corner.
+class SnapshotOfTheProbeEditor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!editorsOpenHere()) GTEST_SKIP() << "editors open only in the Windows build";
+        options_.plugin = pluginPath("QxaProbeEffect");
+        options_.output = dir_.file("probe.png");
+    }
+
+    PngImage capture() {
+        const CommandRun run = snapshot(options_);
+        EXPECT_EQ(run.code, 0) << run.err;
+        PngImage image;
+        std::string error;
+        EXPECT_TRUE(readPngFile(options_.output, image, error)) << error;
+        return image;
+    }
+
+    ScratchDirectory dir_{"qxa-snapshot"};
+    SnapshotOptions options_;
+};
+
+TEST_F(SnapshotOfTheProbeEditor, IsThePaintedWindowAtExactlyTheEditorsSize) {
+    const CommandRun run = snapshot(options_);
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out.rfind(options_.output + ": 400 x 300 pixels\n", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("\neditor opened in "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("one idle pass "), std::string::npos) << run.out;
+
+    PngImage image;
+    std::string error;
+    ASSERT_TRUE(readPngFile(options_.output, image, error)) << error;
+    ASSERT_EQ(image.width, 400);
+    ASSERT_EQ(image.height, 300);
+    using namespace probe_pattern;
+    // The default program has Gain 0.5: the bar ends after 200 pixels and 40 rows.
+    EXPECT_EQ(barWidth(image), 200);
+    EXPECT_EQ(image.at(199, kBarHeight - 1), rgb(kBar));
+    EXPECT_EQ(image.at(0, kBarHeight), rgb(kBackground));
+    EXPECT_EQ(image.at(200, 0), rgb(kBackground));
+    // The corner square sits in the last 16 columns and rows: nothing was cut or shifted.
+    EXPECT_EQ(image.at(399, 299), rgb(kCorner));
+    EXPECT_EQ(image.at(400 - kCornerSize, 300 - kCornerSize), rgb(kCorner));
+    EXPECT_EQ(image.at(399 - kCornerSize, 299), rgb(kBackground));
+    EXPECT_EQ(image.at(399, 299 - kCornerSize), rgb(kBackground));
+    EXPECT_EQ(image.at(200, 150), rgb(kBackground));
+}
+
+TEST_F(SnapshotOfTheProbeEditor, ShowsTheProgramAndValuesSetAfterItOpened) {
+    options_.settings.program = 2; // "Bright": Gain 0.6
+    EXPECT_EQ(barWidth(capture()), 240);
+    options_.settings.sets = {"Gain=0.25"}; // after the program, on top of it
+    EXPECT_EQ(barWidth(capture()), 100);
+    options_.settings.program = -1;
+    options_.settings.sets = {"0=1"};
+    options_.idlePasses = 1;
+    EXPECT_EQ(barWidth(capture()), 400);
+}
+
+TEST(SnapshotCommand, RefusesWhatItCannotDoWithOneLineErrorsAndWritesNothing) {
+    if (!editorsOpenHere()) GTEST_SKIP() << "editors open only in the Windows build";
+    ScratchDirectory dir("qxa-snapshot-errors");
+    struct Case {
+        std::function<void(SnapshotOptions&)> change;
+        const char* message;
+    };
+    const Case cases[] = {
+        {[](SnapshotOptions& o) { o.plugin = pluginPath("QxaTestPlugin"); },
+         "has no editor (its flags do not include Editor)"},
+        {[](SnapshotOptions& o) { o.plugin = pluginPath("NoSuchPlugin"); }, "no such file"},
+        {[](SnapshotOptions& o) { o.settings.program = 3; }, "no program 3 (it has 3)"},
+        {[](SnapshotOptions& o) { o.settings.sets = {"Volume=1"}; }, "no parameter 'Volume'"},
+        {[](SnapshotOptions& o) { o.settings.sets = {"Gain=2"}; },
+         "the value must be a number from 0 to 1"},
+        {[&](SnapshotOptions& o) { o.output = dir.file("none/probe.png"); }, "does not exist"},
+        {[](SnapshotOptions& o) { o.output = o.plugin; }, "refusing to write over the plug-in"},
+    };
+    for (const Case& c : cases) {
+        SnapshotOptions options;
+        options.plugin = pluginPath("QxaProbeEffect");
+        options.output = dir.file("probe.png");
+        c.change(options);
+        const CommandRun run = snapshot(options);
+        EXPECT_EQ(run.code, 1) << c.message;
+        EXPECT_EQ(run.err.rfind("qxahost snapshot: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("probe.png"))) << c.message;
+    }
+}
+
+TEST(EditCommand, PrintsTheEditorsGesturesAndEndsCleanlyWhenTheWindowCloses) {
+    if (!editorsOpenHere()) GTEST_SKIP() << "editors open only in the Windows build";
+    EditOptions options;
+    options.plugin = pluginPath("QxaProbeEffect");
+    options.program = 1;
+    // A click at a quarter of the probe editor's width sets Gain to 0.25 inside one gesture.
+    const EditSession session = clickOnceInEditor(options, "QxaProbeEffect", 100, 10);
+    ASSERT_TRUE(session.driven) << "no editor window appeared: " << session.err;
+    EXPECT_EQ(session.code, 0) << session.err;
+    const std::vector<std::string>& lines = session.lines;
+    ASSERT_EQ(lines.size(), 5u) << testing::PrintToString(lines);
+    EXPECT_EQ(lines[0].rfind("editing QxaProbeEffect (400 x 300 pixels)", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1], "begin     0 Gain");
+    EXPECT_EQ(lines[2].rfind("change    0 Gain       = 0.2500 \"", 0), 0u) << lines[2];
+    EXPECT_EQ(lines[3], "end       0 Gain");
+    EXPECT_EQ(lines[4], "closed QxaProbeEffect: 1 parameter changes, 2 gesture messages");
+
+    EditOptions missing;
+    missing.plugin = pluginPath("QxaProbeEffect");
+    missing.program = 9;
+    std::ostringstream unused, refusal;
+    EXPECT_EQ(runEdit(missing, unused, refusal), 1);
+    EXPECT_NE(refusal.str().find("qxahost edit: "), std::string::npos) << refusal.str();
+    EXPECT_NE(refusal.str().find("no program 9 (it has 3)"), std::string::npos) << refusal.str();
+}
+
+namespace {
+
 // Index of the first sample of either channel at or above `level`, or -1.
 long firstAbove(const WavAudio& audio, float level) {
     for (size_t i = 0; i < audio.frameCount(); ++i)
@@ -260,6 +480,23 @@ TEST(ProcessWithMalvoree, AnEchoArrivesWhereTheDelayAmountPutsIt) {
     const WavAudio echo = readBack(options.output);
     EXPECT_EQ(echo.frameCount(), 1000u + 44100u);
     EXPECT_EQ(firstAbove(echo, 1e-3f), 100 + 22050);
+}
+
+TEST(EditCommand, OrivsEditorReportsAButtonsGestureAndClosesCleanly) {
+    if (!editorsOpenHere()) GTEST_SKIP() << "editors open only in the Windows build";
+    EditOptions options;
+    options.plugin = pluginPath("Oriv");
+    // A click on the 16' range button selects range 0, bracketed by a gesture on OscRang.
+    const EditSession session = clickOnceInEditor(options, "Oriv", 68, 58);
+    ASSERT_TRUE(session.driven) << "no editor window appeared: " << session.err;
+    EXPECT_EQ(session.code, 0) << session.err;
+    const std::vector<std::string>& lines = session.lines;
+    ASSERT_EQ(lines.size(), 5u) << testing::PrintToString(lines);
+    EXPECT_EQ(lines[0].rfind("editing Oriv (500 x 170 pixels)", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1], "begin     0 OscRang");
+    EXPECT_EQ(lines[2].rfind("change    0 OscRang    = 0.0000 \"", 0), 0u) << lines[2];
+    EXPECT_EQ(lines[3], "end       0 OscRang");
+    EXPECT_EQ(lines[4], "closed Oriv: 1 parameter changes, 2 gesture messages");
 }
 
 TEST(RenderWithOriv, ANoteSoundsFromExactlyItsEventFrameWhateverTheBlockSize) {

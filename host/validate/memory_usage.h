@@ -1,4 +1,4 @@
-// How much memory the process uses, for the instantiation check's leak test.
+// How much memory the process uses, for the leak tests of the instantiation and editor checks.
 #pragma once
 
 #include <cstdint>

@@ -8,6 +8,7 @@
 // audio engine belongs to the render thread, the editor to the user-interface thread.
 #include "aeffeditor.h"
 #include "audioeffectx.h"
+#include "probewindow.h"
 
 #include <algorithm>
 #include <atomic>
@@ -48,40 +49,93 @@ bool sharedTableBuilt = false;
 int liveInstances = 0;
 #endif
 
-// An editor that opens into the host's window; a "frame" stands for what real editors build.
-class ProbeEditor : public AEffEditor {
+// The editor's toolkit objects alive in the process (frames and the resources they hold), as
+// the toolkit query reports them.
+std::atomic<int32_t> liveEditorObjects{0};
+
+// An editor that opens into the host's window: a frame with its own window there (on Windows;
+// probewindow.h) and a resource it holds while open. The window shows Gain as a bar, repainted
+// at idle time when the value changed; a click sets Gain inside one gesture, as a knob would.
+class ProbeEditor : public AEffEditor, ProbeWindowOwner {
 public:
-    explicit ProbeEditor(AudioEffect* effect) : AEffEditor(effect) {
+    explicit ProbeEditor(AudioEffectX* effect) : AEffEditor(effect), effectX_(effect) {
         rect_ = EditorRect{0, 0, 300, 400};
     }
-    ~ProbeEditor() override { delete frame_; }
+    ~ProbeEditor() override { closeEditor(); }
 
     bool editorBounds(EditorRect** rect) override {
         *rect = &rect_;
         return true;
     }
     bool openEditor(void* window) override {
+        if (frame_ != nullptr) closeEditor(); // opened twice: the first frame goes
         AEffEditor::openEditor(window);
-        if (frame_ == nullptr) frame_ = new (std::nothrow) Frame;
-        return frame_ != nullptr;
+        frame_ = new (std::nothrow) Frame;
+        if (frame_ == nullptr) return false;
+        frame_->backdrop = createProbeResource();
+        liveEditorObjects.fetch_add(1, std::memory_order_relaxed);
+        const int width = rect_.right - rect_.left;
+        int height = rect_.bottom - rect_.top;
+#if defined(QXA_FAULT_EDITOR_SIZE)
+        height -= 1; // the fault: the window is made one row shorter than the bounds say
+#endif
+        frame_->window = openProbeWindow(window, width, height, *this);
+        if (frame_->window == nullptr) {
+            closeEditor();
+            return false;
+        }
+        return true;
     }
     void closeEditor() override {
-        delete frame_;
-        frame_ = nullptr;
+        if (frame_ != nullptr) {
+            if (frame_->window != nullptr) {
+#if defined(QXA_FAULT_EDITOR_WINDOW)
+                // The fault: closing hides the window instead of destroying it.
+                closeProbeWindow(frame_->window, ProbeClose::HideOnly);
+#else
+                closeProbeWindow(frame_->window, ProbeClose::Destroy);
+#endif
+            }
+#if !defined(QXA_FAULT_EDITOR_LEAK)
+            // The fault leaves the frame's resource (and its GDI object) behind on every close.
+            releaseProbeResource(frame_->backdrop);
+            liveEditorObjects.fetch_sub(1, std::memory_order_relaxed);
+#endif
+            delete frame_;
+            frame_ = nullptr;
+        }
         AEffEditor::closeEditor();
     }
     void editorIdle() override {
 #if defined(QXA_FAULT_EDITOR)
         ++frame_->ticks; // the fault: idle time reaches a frame that a closed editor has not
 #else
-        if (frame_ != nullptr) ++frame_->ticks;
+        if (frame_ == nullptr) return;
+        ++frame_->ticks;
 #endif
+        refreshProbeWindow(frame_->window);
+    }
+
+    float barFraction() override {
+        return effectX_->readParameter(kGain);
+    }
+    void clickedAt(float fraction) override {
+        effectX_->notifyEditBegin(kGain);
+        effectX_->writeParameterAndNotify(kGain, std::clamp(fraction, 0.0f, 1.0f));
+        effectX_->notifyEditEnd(kGain);
     }
 
 private:
     struct Frame {
+        Frame() { liveEditorObjects.fetch_add(1, std::memory_order_relaxed); }
+        ~Frame() { liveEditorObjects.fetch_sub(1, std::memory_order_relaxed); }
+        Frame(const Frame&) = delete;
+        Frame& operator=(const Frame&) = delete;
         int ticks = 0;
+        ProbeWindow* window = nullptr;
+        ProbeResource* backdrop = nullptr;
     };
+    AudioEffectX* effectX_;
     EditorRect rect_;
     Frame* frame_ = nullptr;
 };
@@ -312,9 +366,11 @@ public:
         // The fault: every vendor call is taken to carry a record.
         return *static_cast<const int32_t*>(pointer) + index + value;
 #else
-        (void)index;
-        (void)value;
-        (void)pointer;
+        if (index == kToolkitQueryIndex && value == kToolkitLiveObjectsValue &&
+            pointer != nullptr) {
+            *static_cast<int32_t*>(pointer) = liveEditorObjects.load(std::memory_order_relaxed);
+            return 1;
+        }
         return 0;
 #endif
     }
