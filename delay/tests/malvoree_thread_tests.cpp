@@ -160,6 +160,7 @@ TEST(MalvoreeThreads, ParameterTrafficNeverSilencesABlock) {
     float* in[2] = {inLeft.data(), inRight.data()};
     float* out[2] = {left.data(), right.data()};
     int32_t silentBlocks = 0;
+    const int64_t writesBefore = writes.load();
     for (int32_t block = 0; block < kBlocks; ++block) {
         effect.renderReplacing(in, out, kBlock);
         const auto sounds = [](float sample) { return sample != 0.0f; };
@@ -167,13 +168,14 @@ TEST(MalvoreeThreads, ParameterTrafficNeverSilencesABlock) {
             std::none_of(right.begin(), right.end(), sounds))
             ++silentBlocks;
     }
+    const int64_t writesDuring = writes.load() - writesBefore;
     stop.store(true);
     writer.join();
 
-    EXPECT_EQ(silentBlocks, 0) << "of " << kBlocks << " blocks, during " << writes.load()
+    EXPECT_EQ(silentBlocks, 0) << "of " << kBlocks << " blocks, during " << writesDuring
                                << " writes";
     EXPECT_EQ(effect.refusedAudioCalls(), 0);
-    EXPECT_GT(writes.load(), kBlocks);
+    EXPECT_GT(writesDuring, 0); // the writer really did run alongside
 }
 
 } // namespace
