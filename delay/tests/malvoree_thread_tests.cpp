@@ -5,6 +5,7 @@
 // never silence a block.
 #include "malvoree.h"
 #include "test_host.h"
+#include "thread_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -21,12 +22,10 @@ using namespace malvoree;
 
 namespace {
 
-// A program name as the tests write it: one letter repeated, so a name read half-written shows
-// two letters; "Init n" before the first rename.
+// A program name as the tests write it (one letter repeated), or "Init n" from before the first
+// rename.
 bool isWholeName(const char* name) {
-    if (std::strncmp(name, "Init", 4) == 0) return true;
-    const size_t length = std::strlen(name);
-    return length > 0 && std::all_of(name, name + length, [&](char c) { return c == name[0]; });
+    return std::strncmp(name, "Init", 4) == 0 || thread_testing::isOneLetterRepeated(name);
 }
 
 // The heads hold exactly the current program's values.
@@ -141,41 +140,24 @@ TEST(MalvoreeThreads, ParameterTrafficNeverSilencesABlock) {
     }
     effect.onResume();
 
-    std::atomic<bool> stop{false};
-    std::atomic<int64_t> writes{0};
-    std::thread writer([&] {
-        std::mt19937 random(5);
-        std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-        for (int64_t step = 0; !stop.load(std::memory_order_relaxed); ++step) {
+    std::mt19937 random(5); // the writer's
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<float> inLeft(kBlock, 0.25f), inRight(kBlock, -0.25f);
+    float* in[2] = {inLeft.data(), inRight.data()};
+    const thread_testing::DropoutCount count = thread_testing::countDropouts(
+        kBlocks, kBlock,
+        [&](int64_t step) {
             effect.writeParameter(
                 static_cast<int32_t>(random() % (kHeadCount * kParametersPerHead)), unit(random));
             if (step % 64 == 0)
                 effect.selectProgram(static_cast<int32_t>(step / 64 % kProgramCount));
-            writes.store(step + 1, std::memory_order_relaxed);
-        }
-    });
+        },
+        [&](float** outputs, int32_t frames) { effect.renderReplacing(in, outputs, frames); });
 
-    std::vector<float> inLeft(kBlock, 0.25f), inRight(kBlock, -0.25f);
-    std::vector<float> left(kBlock), right(kBlock);
-    float* in[2] = {inLeft.data(), inRight.data()};
-    float* out[2] = {left.data(), right.data()};
-    int32_t silentBlocks = 0;
-    const int64_t writesBefore = writes.load();
-    for (int32_t block = 0; block < kBlocks; ++block) {
-        effect.renderReplacing(in, out, kBlock);
-        const auto sounds = [](float sample) { return sample != 0.0f; };
-        if (std::none_of(left.begin(), left.end(), sounds) &&
-            std::none_of(right.begin(), right.end(), sounds))
-            ++silentBlocks;
-    }
-    const int64_t writesDuring = writes.load() - writesBefore;
-    stop.store(true);
-    writer.join();
-
-    EXPECT_EQ(silentBlocks, 0) << "of " << kBlocks << " blocks, during " << writesDuring
-                               << " writes";
+    EXPECT_EQ(count.silentBlocks, 0)
+        << "of " << kBlocks << " blocks, during " << count.writesDuring << " writes";
     EXPECT_EQ(effect.refusedAudioCalls(), 0);
-    EXPECT_GT(writesDuring, 0); // the writer really did run alongside
+    EXPECT_GT(count.writesDuring, 0); // the writer really did run alongside
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "engine/wavetableset.h"
 #include "factory_programs.h"
 #include "synth_test_support.h"
+#include "thread_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -116,47 +117,28 @@ TEST(Threads, HeldNotesNeverDropOutWhileAnotherThreadWritesAndSwitchesPrograms) 
     chord.noteOn(0, 48).noteOn(0, 55).noteOn(0, 60);
     synth.handleEvents(chord.block());
 
-    std::atomic<bool> stop{false};
-    std::atomic<int64_t> writes{0};
-    std::thread writer([&] {
-        std::mt19937 random(5);
-        std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-        for (int64_t step = 0; !stop.load(std::memory_order_relaxed); ++step) {
+    std::mt19937 random(5); // the writer's
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    const thread_testing::DropoutCount count = thread_testing::countDropouts(
+        kBlocks, kBlock,
+        [&](int64_t step) {
             synth.writeParameter(VcfCut, unit(random));
             if (step % 64 == 0) synth.selectProgram(static_cast<int32_t>(step / 64 % 4));
-            writes.store(step + 1, std::memory_order_relaxed);
-        }
-    });
+        },
+        [&](float** outputs, int32_t frames) { synth.renderReplacing(nullptr, outputs, frames); });
 
-    std::vector<float> left(kBlock);
-    std::vector<float> right(kBlock);
-    float* outputs[2] = {left.data(), right.data()};
-    int32_t silentBlocks = 0;
-    const int64_t writesBefore = writes.load();
-    for (int32_t block = 0; block < kBlocks; ++block) {
-        synth.renderReplacing(nullptr, outputs, kBlock);
-        const auto sounds = [](float sample) { return sample != 0.0f; };
-        if (std::none_of(left.begin(), left.end(), sounds) &&
-            std::none_of(right.begin(), right.end(), sounds))
-            ++silentBlocks;
-    }
-    const int64_t writesDuring = writes.load() - writesBefore;
-    stop.store(true);
-    writer.join();
-
-    EXPECT_EQ(silentBlocks, 0) << "of " << kBlocks << " blocks, during " << writesDuring
-                               << " writes";
+    EXPECT_EQ(count.silentBlocks, 0)
+        << "of " << kBlocks << " blocks, during " << count.writesDuring << " writes";
     EXPECT_EQ(synth.refusedAudioCalls(), 0);
-    EXPECT_GT(writesDuring, 0); // the writer really did run alongside
+    EXPECT_GT(count.writesDuring, 0); // the writer really did run alongside
 }
 
-// A program name as the test writes it: one letter repeated, so a name read half-written shows
-// two letters. Factory names come before the first rename.
+// A program name as the test writes it (one letter repeated), or a factory name from before the
+// first rename.
 bool isWholeName(const char* name) {
     for (const FactoryProgram& factory : kFactoryPrograms)
         if (std::strcmp(name, factory.name) == 0) return true;
-    const size_t length = std::strlen(name);
-    return length > 0 && std::all_of(name, name + length, [&](char c) { return c == name[0]; });
+    return thread_testing::isOneLetterRepeated(name);
 }
 
 // Automation on the render thread between blocks (as hosts play back automation), while another
