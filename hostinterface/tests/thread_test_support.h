@@ -12,14 +12,18 @@
 namespace thread_testing {
 
 struct DropoutCount {
-    int32_t silentBlocks = 0;
+    int32_t blocks = 0;       // rendered
+    int32_t silentBlocks = 0; // of those, entirely silent
     int64_t writesDuring = 0; // writes the other thread made while the blocks rendered
 };
 
 // Runs write(step) in a loop on another thread while this one calls render(outputs, frames)
-// for `blocks` stereo blocks, and counts the blocks that come out entirely silent.
+// for stereo blocks, and counts the blocks that come out entirely silent. Rendering starts once
+// the writer runs and goes on for at least `blocks` blocks and until the writer has made
+// `minimumWrites` writes meanwhile (at most 100 times as many blocks), whatever the scheduler.
 template <typename Write, typename Render>
-DropoutCount countDropouts(int32_t blocks, int32_t frames, Write write, Render render) {
+DropoutCount countDropouts(int32_t blocks, int32_t frames, int64_t minimumWrites, Write write,
+                           Render render) {
     std::atomic<bool> stop{false};
     std::atomic<int64_t> steps{0};
     std::thread writer([&] {
@@ -34,9 +38,13 @@ DropoutCount countDropouts(int32_t blocks, int32_t frames, Write write, Render r
     float* outputs[2] = {left.data(), right.data()};
     const auto sounds = [](float sample) { return sample != 0.0f; };
     DropoutCount count;
+    while (steps.load() == 0)
+        std::this_thread::yield();
     const int64_t stepsBefore = steps.load();
-    for (int32_t block = 0; block < blocks; ++block) {
+    while (count.blocks < blocks ||
+           (steps.load() - stepsBefore < minimumWrites && count.blocks < 100 * blocks)) {
         render(outputs, frames);
+        ++count.blocks;
         if (std::none_of(left.begin(), left.end(), sounds) &&
             std::none_of(right.begin(), right.end(), sounds))
             ++count.silentBlocks;
