@@ -5,9 +5,6 @@
 #include <algorithm>
 #include <new>
 
-static_assert(std::atomic<float>::is_always_lock_free, "head settings must be lock-free");
-static_assert(std::atomic<bool>::is_always_lock_free, "head settings must be lock-free");
-
 DelayHead::DelayHead(int32_t maxMilliseconds) {
     sizeHeadBuffer(maxMilliseconds == 0 ? kDefaultMaxMilliseconds : maxMilliseconds);
 }
@@ -37,7 +34,7 @@ void DelayHead::setHeadSampleRate(double rate) {
 void DelayHead::clearHead() {
     if (buffer_) std::fill_n(buffer_.get(), bufferLength_, 0.0f);
     filterState_ = 0.0f;
-    feedbackCurrent_ = feedbackTarget_.load(kRelaxed);
+    feedbackCurrent_ = feedbackTarget_;
 }
 
 void DelayHead::setInputWeighting(float left, float right) {
@@ -51,7 +48,7 @@ void DelayHead::setDelayAmount(float amount) {
         amount = 0.0f;
     else if (amount > 1.0f)
         amount = 1.0f;
-    delayAmount_.store(amount, kRelaxed);
+    delayAmount_ = amount;
 }
 
 double DelayHead::syncBeats() const {

@@ -3,15 +3,12 @@
 // block, a fixed left/right input weighting, a volume, a pan and its shares of the wet and dry
 // signal. HeadRenderer runs the heads; this class holds their settings and state.
 //
-// Threads. The settings (delay amount, feedback, filter, volume, pan, wet, dry, tempo follow)
-// are atomics: any thread may write them at any time without a lock, the value is visible at
-// once, and the renderer reads each of them once at the start of a block. Everything else is
-// render state, owned by the renderer while it runs; the reconfiguring operations
-// (sizeHeadBuffer, setHeadSampleRate, clearHead, setInputWeighting) must not overlap a render
-// of the same head. Malvoree serialises them with its RenderGate.
+// Threads. A head belongs to one thread at a time, its owner: the renderer reads each setting
+// once at the start of a block, and nothing may change a head while it renders. Malvoree hands
+// parameter changes to the heads between blocks and keeps reconfigurations apart from rendering
+// (EngineHandoff).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -30,7 +27,7 @@ public:
     DelayHead(const DelayHead&) = delete;
     DelayHead& operator=(const DelayHead&) = delete;
 
-    // --- reconfiguration (allocates; never while this head renders) ---
+    // --- reconfiguration (allocates) ---
 
     // Frees the buffer and makes a new, silent one of trunc(ms x rate x 0.001) samples.
     void sizeHeadBuffer(int32_t milliseconds);
@@ -41,34 +38,33 @@ public:
     // The fixed input weighting, set once by the effect.
     void setInputWeighting(float left, float right);
 
-    // --- settings (any thread, lock-free, no allocation) ---
+    // --- settings (no allocation) ---
 
     // Delay amount, clamped to 0..1 (NaN counts as 0). The delay length follows at once.
     void setDelayAmount(float amount);
-    void setFeedbackAmount(float amount) { feedbackTarget_.store(amount, kRelaxed); }
-    void setFilterAmount(float amount) { filterAmount_.store(amount, kRelaxed); }
-    void setHeadVolume(float volume) { volume_.store(volume, kRelaxed); }
-    void setHeadPan(float pan) { pan_.store(pan, kRelaxed); }
-    void setWetGain(float gain) { wetGain_.store(gain, kRelaxed); }
-    void setDryGain(float gain) { dryGain_.store(gain, kRelaxed); }
+    void setFeedbackAmount(float amount) { feedbackTarget_ = amount; }
+    void setFilterAmount(float amount) { filterAmount_ = amount; }
+    void setHeadVolume(float volume) { volume_ = volume; }
+    void setHeadPan(float pan) { pan_ = pan; }
+    void setWetGain(float gain) { wetGain_ = gain; }
+    void setDryGain(float gain) { dryGain_ = gain; }
     // When set, a valid host tempo makes the delay length the note value the amount selects.
-    void setTempoFollow(bool on) { tempoFollow_.store(on, kRelaxed); }
+    void setTempoFollow(bool on) { tempoFollow_ = on; }
 
-    float delayAmount() const { return delayAmount_.load(kRelaxed); }
-    float feedbackTarget() const { return feedbackTarget_.load(kRelaxed); }
-    float filterAmount() const { return filterAmount_.load(kRelaxed); }
-    float volume() const { return volume_.load(kRelaxed); }
-    float pan() const { return pan_.load(kRelaxed); }
-    float wetGain() const { return wetGain_.load(kRelaxed); }
-    float dryGain() const { return dryGain_.load(kRelaxed); }
-    bool tempoFollow() const { return tempoFollow_.load(kRelaxed); }
+    float delayAmount() const { return delayAmount_; }
+    float feedbackTarget() const { return feedbackTarget_; }
+    float filterAmount() const { return filterAmount_; }
+    float volume() const { return volume_; }
+    float pan() const { return pan_; }
+    float wetGain() const { return wetGain_; }
+    float dryGain() const { return dryGain_; }
+    bool tempoFollow() const { return tempoFollow_; }
     // Quarter notes of the note value the delay amount selects.
     double syncBeats() const;
 
-    // --- observers of render state (not while this head renders) ---
+    // --- observers of render state ---
 
     bool hasBuffer() const { return buffer_ != nullptr; }
-    double sampleRate() const { return sampleRate_; }
     int32_t maxMilliseconds() const { return maxMilliseconds_; }
     int32_t bufferLength() const { return bufferLength_; }
     // trunc(buffer length x amount) in single precision, at most buffer length - 2.
@@ -76,25 +72,21 @@ public:
     // trunc(rate / (tempo / 60) x sync beats), at most buffer length - 2; tempo must be > 0.
     int32_t tempoDelayLength(double tempo) const;
     float currentFeedback() const { return feedbackCurrent_; }
-    float filterState() const { return filterState_; }
-    float leftInputGain() const { return leftInputGain_; }
-    float rightInputGain() const { return rightInputGain_; }
 
 private:
     friend class HeadRenderer;
-    static constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
 
     int32_t lengthForAmount(float amount) const;
 
     // Settings.
-    std::atomic<float> delayAmount_{0.0f};
-    std::atomic<float> feedbackTarget_{0.0f};
-    std::atomic<float> filterAmount_{0.0f};
-    std::atomic<float> volume_{1.0f};
-    std::atomic<float> pan_{0.5f};
-    std::atomic<float> wetGain_{1.0f};
-    std::atomic<float> dryGain_{0.0f};
-    std::atomic<bool> tempoFollow_{false};
+    float delayAmount_ = 0.0f;
+    float feedbackTarget_ = 0.0f;
+    float filterAmount_ = 0.0f;
+    float volume_ = 1.0f;
+    float pan_ = 0.5f;
+    float wetGain_ = 1.0f;
+    float dryGain_ = 0.0f;
+    bool tempoFollow_ = false;
 
     // Render state.
     double sampleRate_ = kDefaultSampleRate;

@@ -15,9 +15,7 @@ namespace {
 constexpr int32_t kPluginId = fourCharCode('M', 'a', 'V', 'o');
 constexpr const char* kEffectName = "Malvoree";
 constexpr const char* kVendorName = "Quellmark Sound Laboratories";
-constexpr const char* kNewProgramName = "Init";
-// Value texts are formatted to 8 characters, so host buffers hold at least 9 bytes.
-constexpr int32_t kValueTextBytes = 9;
+constexpr uint32_t kAllParameters = (uint32_t{1} << kParameterCount) - 1;
 // Texts of feedback, filter, volume and mix are cut to this many characters.
 constexpr int32_t kShortTextLength = 5;
 constexpr int32_t kPinFlags = 3;
@@ -46,11 +44,9 @@ DelayProgramRecord::DelayProgramRecord() {
         ParameterRecord& record = parameters[static_cast<size_t>(i)];
         const ParameterInfo& info = kParameters[static_cast<size_t>(i)];
         record.value.store(info.defaultValue, std::memory_order_relaxed);
-        record.index = i;
-        copyBounded(record.unit, info.unit, kUnitBytes - 1);
-        copyBounded(record.title, info.title, kTitleBytes - 1);
+        copyBounded(record.unit, info.unit, kRecordTextBytes - 1);
+        copyBounded(record.title, info.title, kRecordTextBytes - 1);
     }
-    copyBounded(name, kNewProgramName, kProgramNameBytes - 1);
 }
 
 Malvoree::Malvoree(HostCallback host) : AudioEffectX(host, kProgramCount, kParameterCount) {
@@ -66,7 +62,7 @@ Malvoree::Malvoree(HostCallback host) : AudioEffectX(host, kProgramCount, kParam
     assignOutputCount(2);
     enableReplacing(true);
     assignUniqueId(kPluginId);
-    // Every default reaches the heads through writeParameter.
+    // Nothing renders yet: every default reaches the heads at once.
     selectProgram(0);
 }
 
@@ -79,11 +75,17 @@ bool Malvoree::isComplete() const {
 
 // --- lifecycle -----------------------------------------------------------------------------
 
+void Malvoree::onSuspend() {
+    handoff_.enterReconfigure();
+    handoff_.leaveReconfigure(EngineHandoff::NextOwner::Nobody);
+    applyPendingIfUnowned();
+}
+
 void Malvoree::onResume() {
-    gate_.enterReconfigure();
+    handoff_.enterReconfigure();
     for (DelayHead& head : heads_)
         head.clearHead();
-    gate_.leaveReconfigure();
+    handoff_.leaveReconfigure(EngineHandoff::NextOwner::AudioThread);
 }
 
 void Malvoree::changeSampleRate(float rate) {
@@ -97,7 +99,7 @@ void Malvoree::changeBlockSize(int32_t frames) {
 }
 
 void Malvoree::applyRateAndBlock() {
-    gate_.enterReconfigure();
+    handoff_.enterReconfigure();
     for (DelayHead& head : heads_)
         head.setHeadSampleRate(sampleRate_);
     if (blockSize_ != scratchSize_) {
@@ -108,7 +110,8 @@ void Malvoree::applyRateAndBlock() {
             if (scratch_) scratchSize_ = blockSize_;
         }
     }
-    gate_.leaveReconfigure();
+    handoff_.leaveReconfigure(EngineHandoff::NextOwner::Unchanged);
+    applyPendingIfUnowned();
 }
 
 // --- audio ---------------------------------------------------------------------------------
@@ -122,7 +125,7 @@ void Malvoree::renderAdding(float** inputs, float** outputs, int32_t frames) {
 }
 
 double Malvoree::hostTempo() {
-    if (!tempoSync_.load(std::memory_order_relaxed)) return 0.0;
+    if (!tempoSync_) return 0.0;
     const TimeInfoRecord* info = askTimeInfo(kTimeInfoTempoValid);
     if (info && (info->flags & kTimeInfoTempoValid) && std::isfinite(info->tempo) &&
         info->tempo > 0.0)
@@ -133,7 +136,7 @@ double Malvoree::hostTempo() {
 void Malvoree::render(float** inputs, float** outputs, int32_t frames, HeadRenderer::Mode mode) {
     if (frames <= 0 || !inputs || !outputs) return;
     const bool adding = mode == HeadRenderer::Mode::Add;
-    if (!gate_.tryEnterRender()) {
+    if (!handoff_.enterAudio()) {
         // The heads are being re-made: this one block stays silent rather than wait.
         if (!adding) {
             std::fill_n(outputs[0], frames, 0.0f);
@@ -141,6 +144,7 @@ void Malvoree::render(float** inputs, float** outputs, int32_t frames, HeadRende
         }
         return;
     }
+    if (handoff_.hasPending()) applyBatch(handoff_.take());
     const double tempo = hostTempo();
     const bool inPlace = inputs[0] == outputs[0] || inputs[1] == outputs[1];
     // Longer calls than the block size run in block-size pieces, each a block of its own.
@@ -161,7 +165,7 @@ void Malvoree::render(float** inputs, float** outputs, int32_t frames, HeadRende
         renderer_.render(headPointers_.data(), kHeadCount, left, right, outputs[0] + done,
                          outputs[1] + done, n, tempo, mode);
     }
-    gate_.leaveRender();
+    handoff_.leaveAudio();
 }
 
 // --- parameters and programs ---------------------------------------------------------------
@@ -171,7 +175,25 @@ void Malvoree::writeParameter(int32_t index, float value) {
     value = std::clamp(value, 0.0f, 1.0f);
     currentProgramRecord().parameters[static_cast<size_t>(index)].value.store(
         value, std::memory_order_relaxed);
+    handoff_.markParameter(index);
+    applyPendingIfUnowned();
+    refreshEditorControls();
+}
 
+void Malvoree::applyPendingIfUnowned() {
+    handoff_.applyIfUnowned([this](EngineHandoff::Batch batch) { applyBatch(batch); });
+}
+
+void Malvoree::applyBatch(EngineHandoff::Batch batch) {
+    if (batch.program >= 0) engineProgram_ = batch.program;
+    const DelayProgramRecord& record = programs_[static_cast<size_t>(engineProgram_)];
+    for (int32_t index = 0; index < kParameterCount; ++index)
+        if (batch.parameters & (uint32_t{1} << index))
+            applyToHeads(index, record.parameters[static_cast<size_t>(index)].value.load(
+                                    std::memory_order_relaxed));
+}
+
+void Malvoree::applyToHeads(int32_t index, float value) {
     const int32_t headIndex = headOfParameter(index);
     if (headIndex >= 0) {
         DelayHead& head = heads_[static_cast<size_t>(headIndex)];
@@ -193,17 +215,15 @@ void Malvoree::writeParameter(int32_t index, float value) {
             break;
         }
     } else if (index == kTempoParameter) {
-        const bool on = value >= 0.5f;
-        tempoSync_.store(on, std::memory_order_relaxed);
+        tempoSync_ = value >= 0.5f;
         for (DelayHead& head : heads_)
-            head.setTempoFollow(on);
+            head.setTempoFollow(tempoSync_);
     } else if (index == kMixParameter) {
         for (DelayHead& head : heads_) {
             head.setWetGain(value * 0.5f);
             head.setDryGain((1.0f - value) * 0.25f);
         }
     }
-    refreshEditorControls();
 }
 
 float Malvoree::readParameter(int32_t index) {
@@ -215,32 +235,31 @@ float Malvoree::readParameter(int32_t index) {
 void Malvoree::selectProgram(int32_t program) {
     if (program < 0 || program >= kProgramCount) return;
     currentProgram_ = program;
-    for (int32_t i = 0; i < kParameterCount; ++i)
-        writeParameter(i, readParameter(i));
+    // The program's values are already stored: the heads and the editor take them as one.
+    handoff_.markProgram(program, kAllParameters);
+    applyPendingIfUnowned();
+    refreshEditorControls();
 }
 
 void Malvoree::renameProgram(char* name) {
-    if (name) copyBounded(currentProgramRecord().name, name, kProgramNameBytes - 1);
+    programNames_.rename(currentProgram_.load(), name);
 }
 
 void Malvoree::copyProgramName(char* buffer) {
-    const char* name = currentProgramRecord().name;
-    if (std::strcmp(name, kNewProgramName) == 0)
-        std::snprintf(buffer, kProgramNameBytes, "%s %d", name, currentProgram_ + 1);
-    else
-        copyBounded(buffer, name, kProgramNameBytes - 1);
+    programNames_.copyShown(currentProgram_.load(), buffer, kProgramNameMaxLength);
 }
 
 bool Malvoree::copyCurrentProgramTo(int32_t destination) {
     if (destination < 0 || destination >= kProgramCount) return false;
-    const DelayProgramRecord& source = currentProgramRecord();
+    const int32_t current = currentProgram_.load();
+    if (destination == current) return true;
+    const DelayProgramRecord& source = programs_[static_cast<size_t>(current)];
     DelayProgramRecord& target = programs_[static_cast<size_t>(destination)];
-    if (&target == &source) return true;
     for (int32_t i = 0; i < kParameterCount; ++i) {
         const auto at = static_cast<size_t>(i);
         target.parameters[at].value.store(source.parameters[at].value.load());
     }
-    copyBounded(target.name, source.name, kProgramNameBytes - 1);
+    programNames_.copyName(current, destination);
     return true;
 }
 
@@ -252,7 +271,7 @@ void Malvoree::copyParameterUnit(int32_t index, char* buffer) {
         return;
     }
     copyBounded(buffer, currentProgramRecord().parameters[static_cast<size_t>(index)].unit,
-                kUnitBytes - 1);
+                kParameterUnitMaxLength);
 }
 
 void Malvoree::copyParameterTitle(int32_t index, char* buffer) {
@@ -261,7 +280,7 @@ void Malvoree::copyParameterTitle(int32_t index, char* buffer) {
         return;
     }
     copyBounded(buffer, currentProgramRecord().parameters[static_cast<size_t>(index)].title,
-                kTitleBytes - 1);
+                kParameterTitleMaxLength);
 }
 
 void Malvoree::copyParameterText(int32_t index, char* buffer) {
@@ -272,31 +291,31 @@ void Malvoree::copyParameterText(int32_t index, char* buffer) {
     case ParameterKind::DelayTime: {
         // Seconds whatever the Tempo setting: the host lists plain times.
         const double seconds = maxDelayMilliseconds() * static_cast<double>(value) * 0.001;
-        std::snprintf(buffer, kValueTextBytes, " %1.3f", seconds);
+        std::snprintf(buffer, textBufferBytes(kParameterTextMaxLength), " %1.3f", seconds);
         break;
     }
     case ParameterKind::Feedback:
     case ParameterKind::Filter:
     case ParameterKind::Mix:
-        formatFloat(value * 100.0f, buffer, kValueTextBytes - 1);
+        formatFloat(value * 100.0f, buffer, kParameterTextMaxLength);
         buffer[kShortTextLength] = '\0';
         break;
     case ParameterKind::Volume:
-        formatDecibels(value, buffer, kValueTextBytes - 1);
+        formatDecibels(value, buffer, kParameterTextMaxLength);
         buffer[kShortTextLength] = '\0';
         break;
     case ParameterKind::Pan:
         formatPan(value, buffer);
         break;
     case ParameterKind::TempoSync:
-        copyBounded(buffer, value >= 0.5f ? "On" : "Off", kValueTextBytes - 1);
+        copyBounded(buffer, value >= 0.5f ? "On" : "Off", kParameterTextMaxLength);
         break;
     }
 }
 
 bool Malvoree::copyIndexedProgramName(int32_t /*category*/, int32_t index, char* text) {
     if (index < 0 || index >= kProgramCount) return false;
-    copyBounded(text, programs_[static_cast<size_t>(index)].name, kProgramNameBytes - 1);
+    programNames_.copy(index, text, kProgramNameMaxLength);
     return true;
 }
 
@@ -312,17 +331,17 @@ bool Malvoree::describeOutput(int32_t index, PinInfo* pin) {
 }
 
 bool Malvoree::copyEffectName(char* text) {
-    copyBounded(text, kEffectName, 8);
+    copyBounded(text, kEffectName, kEffectNameMaxLength);
     return true;
 }
 
 bool Malvoree::copyVendorName(char* text) {
-    copyBounded(text, kVendorName, 28);
+    copyBounded(text, kVendorName, kVendorNameMaxLength);
     return true;
 }
 
 bool Malvoree::copyProductName(char* text) {
-    copyBounded(text, kEffectName, 8);
+    copyBounded(text, kEffectName, kProductNameMaxLength);
     return true;
 }
 

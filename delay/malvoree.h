@@ -3,45 +3,32 @@
 // change straight to its DelayHead, and renders through a HeadRenderer.
 //
 // Threads. Parameter writes, program changes and queries may come from any thread, also while a
-// block renders on another: head settings are lock-free atomics that the renderer reads once per
-// block, so a value written is in the head at once and reaches the sound at the next block.
-// Sample-rate, block-size and resume changes reallocate or clear the heads; they wait for a
-// block in progress to end, and a block that finds one in progress renders silence instead of
-// waiting. Nothing on the audio path allocates, locks or throws.
+// block renders on another. A written value is stored at once (lock-free) and handed to the
+// heads through an EngineHandoff: from resume (or the first render) on, the audio thread applies
+// every pending change at the start of its next block, a program change as one batch, so it
+// never waits for a writer. While suspended, or before the first render after construction, a
+// writer hands its value to the head at once. Sample-rate, block-size and resume changes
+// reallocate or clear the heads: they wait for a block in progress to end, and a block that
+// meets one renders silence instead of waiting. Nothing on the audio path allocates, locks or
+// throws.
 #pragma once
 
 #include "audioeffectx.h"
 #include "delayhead.h"
+#include "enginehandoff.h"
 #include "headrenderer.h"
+#include "hosttextlimits.h"
 #include "malvoree_parameters.h"
-#include "render_gate.h"
+#include "parameterrecord.h"
+#include "programnames.h"
 
 #include <array>
-#include <atomic>
 #include <memory>
 
-namespace malvoree {
-
-constexpr int32_t kTitleBytes = 12;
-constexpr int32_t kUnitBytes = 12;
-constexpr int32_t kProgramNameBytes = 24;
-
-// One parameter of one program. The value is atomic because the host's threads and the editor
-// read and write it without a lock.
-struct ParameterRecord {
-    std::atomic<float> value{0.0f};
-    int32_t index = 0;
-    char unit[kUnitBytes] = {};
-    char title[kTitleBytes] = {};
-};
-
-} // namespace malvoree
-
-// One program: 22 parameter values and a name ("Init" when new).
+// One program's 22 parameter values; the names are kept apart (ProgramNames).
 struct DelayProgramRecord {
     DelayProgramRecord();
-    std::array<malvoree::ParameterRecord, malvoree::kParameterCount> parameters;
-    char name[malvoree::kProgramNameBytes];
+    std::array<ParameterRecord, malvoree::kParameterCount> parameters;
 };
 
 class Malvoree : public AudioEffectX {
@@ -56,8 +43,10 @@ public:
     bool isComplete() const;
 
     // --- lifecycle (control thread; may wait for a block in progress) ---
-    void onSuspend() override {}
-    // Silences all four heads; asks nothing of the host.
+    // The sound keeps its state; until resume, writes reach the heads at once.
+    void onSuspend() override;
+    // Silences all four heads; asks nothing of the host. From now on the audio thread applies
+    // parameter changes.
     void onResume() override;
     // Store the value, then re-make head buffers (new rate) and the in-place copy (new size).
     void changeSampleRate(float rate) override;
@@ -75,8 +64,10 @@ public:
     // Values are clamped to 0..1; NaN and unknown indexes are ignored.
     void writeParameter(int32_t index, float value) override;
     float readParameter(int32_t index) override;
-    // Program 0..15 becomes current and all 22 values are written again; others are ignored.
+    // Program 0..15 becomes current and the heads take all 22 of its values at once; others
+    // are ignored.
     void selectProgram(int32_t program) override;
+    // Keeps at most 23 characters. Names take a small lock (never on the audio path).
     void renameProgram(char* name) override;
     void copyProgramName(char* buffer) override;
     // The destination program takes the current program's values and name; false above 15.
@@ -101,30 +92,40 @@ public:
 
     // Inspection, e.g. by tests; heads are 0..3. Not while a block renders.
     const DelayHead& head(int32_t index) const { return heads_[static_cast<size_t>(index)]; }
-    bool tempoSync() const { return tempoSync_.load(std::memory_order_relaxed); }
-    int32_t scratchSize() const { return scratchSize_; }
+    bool tempoSync() const { return tempoSync_; }
+    // Audio calls that found the heads held by another thread (and rendered silence). Any
+    // thread.
+    int64_t refusedAudioCalls() const { return handoff_.refusedAudioCalls(); }
 
 protected:
-    // Called after every parameter write, on the writing thread; the editor-owning subclass
-    // marks its controls for a refresh.
+    // Called after every parameter write and program change, on the writing thread (the audio
+    // thread too); the editor-owning subclass marks its controls for a refresh.
     virtual void refreshEditorControls() {}
 
 private:
     DelayProgramRecord& currentProgramRecord() {
-        return programs_[static_cast<size_t>(currentProgram_)];
+        return programs_[static_cast<size_t>(currentProgram_.load())];
     }
+    void applyPendingIfUnowned();
+    // The heads' owner only.
+    void applyBatch(EngineHandoff::Batch batch);
+    void applyToHeads(int32_t index, float value);
     void applyRateAndBlock();
     // The host tempo when Tempo is on and the host reports a valid one, else 0.
     double hostTempo();
     void render(float** inputs, float** outputs, int32_t frames, HeadRenderer::Mode mode);
 
     std::array<DelayProgramRecord, malvoree::kProgramCount> programs_;
+    ProgramNames<malvoree::kProgramCount, textBufferBytes(malvoree::kStoredProgramNameLength)>
+        programNames_;
     std::array<DelayHead, malvoree::kHeadCount> heads_;
     std::array<DelayHead*, malvoree::kHeadCount> headPointers_;
     // In-place processing copies the inputs here first: two channels of scratchSize_ samples.
     std::unique_ptr<float[]> scratch_;
     int32_t scratchSize_ = 0;
-    std::atomic<bool> tempoSync_{true};
-    RenderGate gate_;
+    bool tempoSync_ = true;
+    EngineHandoff handoff_;
+    // The program whose values the heads hold; the heads' owner only.
+    int32_t engineProgram_ = 0;
     HeadRenderer renderer_;
 };

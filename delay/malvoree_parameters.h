@@ -14,6 +14,8 @@ constexpr int32_t kParametersPerHead = 5;
 constexpr int32_t kParameterCount = 22;
 constexpr int32_t kProgramCount = 16;
 constexpr int32_t kMaxDelayMilliseconds = 2000;
+// Program names are kept to this many characters.
+constexpr int32_t kStoredProgramNameLength = 23;
 
 // Offsets of a head's five parameters from its first one (5 x head).
 enum HeadParameter : int32_t {

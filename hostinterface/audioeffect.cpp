@@ -73,7 +73,7 @@ void copyBounded(char* destination, const char* source, int32_t maxLen) {
 }
 
 AudioEffect::AudioEffect(HostCallback host, int32_t programCount, int32_t parameterCount)
-    : hostCallback_(host), programCount_(programCount), parameterCount_(parameterCount) {
+    : hostCallback_(host), programCount_(programCount) {
     std::memset(&descriptor_, 0, sizeof(descriptor_));
     descriptor_.signature = kDescriptorSignature;
     descriptor_.dispatchFn = dispatchRequest;

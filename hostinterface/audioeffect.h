@@ -2,11 +2,14 @@
 // routes dispatcher opcodes 0 to 24, wraps host requests 0 to 4 and formats parameter texts.
 //
 // Threading: opcodes and editor calls arrive on the host's user-interface thread, the render
-// functions and parameter writes on its audio thread. This class only stores plain values;
-// each plug-in decides how its engine hands parameter changes to the audio thread.
+// functions and parameter writes on its audio thread. This class only stores plain values and
+// the current program; the plug-ins hand parameter changes to their engines through an
+// EngineHandoff.
 #pragma once
 
 #include "qxa_abi.h"
+
+#include <atomic>
 
 class AEffEditor;
 
@@ -121,8 +124,8 @@ protected:
     float sampleRate_ = 44100.0f;
     int32_t blockSize_ = 1024;
     int32_t programCount_;
-    int32_t parameterCount_;
-    int32_t currentProgram_ = 0;
+    // Atomic: a program change on one thread may meet a parameter write on another.
+    std::atomic<int32_t> currentProgram_{0};
     DescriptorRecord descriptor_;
 };
 

@@ -20,17 +20,11 @@ constexpr int32_t kOutputCount = 2;
 constexpr int32_t kPluginId = fourCharCode('a', 'M', 'i', 'S');
 constexpr double kDefaultSampleRate = 44100.0;
 constexpr float kLowestCutoff = 0.01f;
-constexpr const char* kInitName = "Init";
+constexpr uint32_t kAllParameters = (uint32_t{1} << kSynthParameterCount) - 1;
 constexpr const char* kVendor = "Quellmark Sound Laboratories";
 constexpr const char* kProduct = "Oriv";
 constexpr const char* kCapabilities[] = {"sendQxaEvents", "sendQxaMidiEvent", "receiveQxaEvents",
                                          "receiveQxaMidiEvent"};
-// Longest texts the host's buffers hold (a NUL follows): parameter titles, units and value
-// texts 8 characters, effect and product names 31, the vendor 63.
-constexpr int32_t kParameterLabelLength = 8;
-constexpr int32_t kEffectNameLength = 31;
-constexpr int32_t kVendorTextLength = 63;
-
 double tableStepFor(double sampleRate) {
     return static_cast<float>(kWaveTableLength / sampleRate);
 }
@@ -45,11 +39,9 @@ ProgramRecord::ProgramRecord() {
     for (const SynthParameterInfo& info : kSynthParameters) {
         ParameterRecord& record = parameters[info.index];
         record.value.store(info.initValue, std::memory_order_relaxed);
-        record.index = info.index;
-        copyBounded(record.unit, info.unit, kParameterTextBytes - 1);
-        copyBounded(record.title, info.title, kParameterTextBytes - 1);
+        copyBounded(record.unit, info.unit, kRecordTextBytes - 1);
+        copyBounded(record.title, info.title, kRecordTextBytes - 1);
     }
-    copyBounded(name, kInitName, kProgramNameBytes - 1);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -59,6 +51,8 @@ ProgramRecord::ProgramRecord() {
 MicroSynth::MicroSynth(HostCallback host)
     : AudioEffectX(host, kSynthProgramCount, kSynthParameterCount),
       tableStep_(tableStepFor(kDefaultSampleRate)) {
+    for (const SynthParameterInfo& info : kSynthParameters)
+        engineValues_[info.index] = info.initValue;
     buildWaveTables();
     filterEnvelope_ = std::make_unique<ADSR>(0, kDefaultSampleRate);
     filterEnvelope_->setOutputLevel(0.5f);
@@ -81,12 +75,11 @@ MicroSynth::MicroSynth(HostCallback host)
     enableReplacing(true);
     assignUniqueId(kPluginId);
 
+    // Nothing renders yet, so every value reaches the engine at once, in bank order.
     for (int32_t program = 0; program < kSynthProgramCount; ++program) {
         const FactoryProgram& factory = kFactoryPrograms[static_cast<size_t>(program)];
-        char name[kProgramNameBytes];
-        copyBounded(name, factory.name, kProgramNameBytes - 1);
         selectProgram(program);
-        renameProgram(name);
+        programNames_.rename(program, factory.name);
         for (int32_t i = 0; i < kSynthParameterCount; ++i)
             writeParameter(i, factory.values[static_cast<size_t>(i)]);
     }
@@ -96,34 +89,34 @@ MicroSynth::MicroSynth(HostCallback host)
 MicroSynth::~MicroSynth() = default;
 
 void MicroSynth::onSuspend() {
-    gate_.enterWaiting();
+    handoff_.enterReconfigure();
     voicer_->stopAllVoices();
-    queuedEventCount_ = 0;
-    gate_.leave();
-    applyPendingChanges();
+    handoff_.leaveReconfigure(EngineHandoff::NextOwner::Nobody);
+    applyPendingIfUnowned();
 }
 
 void MicroSynth::onResume() {
     requestIdleCalls();
     requestEvents(1);
+    handoff_.handToAudioThread();
 }
 
 void MicroSynth::changeSampleRate(float rate) {
     if (!(rate > 0.0f) || !std::isfinite(rate)) return;
-    gate_.enterWaiting();
+    handoff_.enterReconfigure();
     AudioEffectX::changeSampleRate(rate);
     updateEngineRateAndSize();
-    gate_.leave();
-    applyPendingChanges();
+    handoff_.leaveReconfigure(EngineHandoff::NextOwner::Unchanged);
+    applyPendingIfUnowned();
 }
 
 void MicroSynth::changeBlockSize(int32_t frames) {
     if (frames <= 0) return;
-    gate_.enterWaiting();
+    handoff_.enterReconfigure();
     AudioEffectX::changeBlockSize(frames);
     updateEngineRateAndSize();
-    gate_.leave();
-    applyPendingChanges();
+    handoff_.leaveReconfigure(EngineHandoff::NextOwner::Unchanged);
+    applyPendingIfUnowned();
 }
 
 void MicroSynth::updateEngineRateAndSize() {
@@ -142,16 +135,20 @@ double MicroSynth::synthSampleRate() {
 // Audio thread
 // ---------------------------------------------------------------------------------------------
 
+bool MicroSynth::beginAudioCall() {
+    if (!handoff_.enterAudio()) return false;
+    if (handoff_.hasPending()) applyBatch(handoff_.take());
+    return true;
+}
+
 int32_t MicroSynth::handleEvents(EventBlock* events) {
-    if (!gate_.enterAudio()) {
+    if (!beginAudioCall()) {
         queueEvents(events);
         return 1;
     }
-    pushParameterToEngine(gate_.takePending());
     handleQueuedEvents();
     voicer_->handleEventBlock(events);
-    gate_.leave();
-    applyPendingChanges();
+    handoff_.leaveAudio();
     return 1;
 }
 
@@ -180,26 +177,22 @@ void MicroSynth::handleQueuedEvents() {
 
 void MicroSynth::renderReplacing(float** inputs, float** outputs, int32_t frames) {
     if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) return;
-    if (!gate_.enterAudio()) {
-        // A control thread is still applying a change: this block stays silent rather than
-        // waiting for it.
+    if (!beginAudioCall()) {
+        // Another thread holds the engine (a reconfiguration, or a change applied before the
+        // first block): this block stays silent rather than waiting.
         for (int32_t i = 0; i < descriptor_.outputCount; ++i)
             if (outputs[i]) std::fill(outputs[i], outputs[i] + frames, 0.0f);
         return;
     }
-    pushParameterToEngine(gate_.takePending());
     handleQueuedEvents();
     renderPieces(inputs, outputs, frames, true);
-    gate_.leave();
-    applyPendingChanges();
+    handoff_.leaveAudio();
 }
 
 void MicroSynth::renderVoicesOnly(float** inputs, float** outputs, int32_t frames) {
-    if (frames <= 0 || !outputs || !outputs[0] || !outputs[1] || !gate_.enterAudio()) return;
-    pushParameterToEngine(gate_.takePending());
+    if (frames <= 0 || !outputs || !outputs[0] || !outputs[1] || !beginAudioCall()) return;
     renderPieces(inputs, outputs, frames, false);
-    gate_.leave();
-    applyPendingChanges();
+    handoff_.leaveAudio();
 }
 
 void MicroSynth::renderPieces(float** inputs, float** outputs, int32_t frames, bool clear) {
@@ -224,7 +217,7 @@ void MicroSynth::renderPieces(float** inputs, float** outputs, int32_t frames, b
 // ---------------------------------------------------------------------------------------------
 
 ProgramRecord& MicroSynth::currentProgramRecord() {
-    return programs_[programIndex_.load(std::memory_order_relaxed)];
+    return programs_[currentProgram_.load()];
 }
 
 bool MicroSynth::storeParameter(int32_t index, float& value) {
@@ -236,28 +229,34 @@ bool MicroSynth::storeParameter(int32_t index, float& value) {
 
 void MicroSynth::writeParameter(int32_t index, float value) {
     if (!storeParameter(index, value)) return;
+    handoff_.markParameter(index);
+    applyPendingIfUnowned();
     refreshEditorControls();
-    gate_.markPending(index);
-    applyPendingChanges();
 }
 
 void MicroSynth::writeParameterFromEngine(int32_t index, float value) {
+    // Called by the engine's owner while it handles events: the engine takes the value now.
     if (!storeParameter(index, value)) return;
-    refreshEditorControls();
+    engineValues_[index] = value;
     pushParameterToEngine(uint32_t{1} << index);
+    refreshEditorControls();
 }
 
-void MicroSynth::applyPendingChanges() {
-    while (gate_.hasPending()) {
-        // Whoever owns the engine now applies what is pending when it gives the engine back.
-        if (!gate_.tryEnter()) return;
-        pushParameterToEngine(gate_.takePending());
-        gate_.leave();
-    }
+void MicroSynth::applyPendingIfUnowned() {
+    handoff_.applyIfUnowned([this](EngineHandoff::Batch batch) { applyBatch(batch); });
+}
+
+void MicroSynth::applyBatch(EngineHandoff::Batch batch) {
+    if (batch.program >= 0) engineProgram_ = batch.program;
+    if (batch.parameters == 0) return;
+    const ProgramRecord& record = programs_[engineProgram_];
+    for (int32_t index = 0; index < kSynthParameterCount; ++index)
+        if (batch.parameters & (uint32_t{1} << index))
+            engineValues_[index] = record.parameters[index].value.load(std::memory_order_relaxed);
+    pushParameterToEngine(batch.parameters);
 }
 
 void MicroSynth::pushParameterToEngine(uint32_t indexes) {
-    if (indexes == 0) return;
     for (int32_t index = 0; index < kSynthParameterCount; ++index) {
         if (!(indexes & (uint32_t{1} << index))) continue;
         const float value = parameterValue(0, index);
@@ -305,60 +304,51 @@ void MicroSynth::pushParameterToEngine(uint32_t indexes) {
 }
 
 float MicroSynth::readParameter(int32_t index) {
-    return parameterValue(0, index);
+    if (!isSynthParameter(index)) return 0.0f;
+    return currentProgramRecord().parameters[index].value.load(std::memory_order_relaxed);
 }
 
 float MicroSynth::parameterValue(int32_t /*channel*/, int32_t index) {
-    if (!isSynthParameter(index)) return 0.0f;
-    return currentProgramRecord().parameters[index].value.load(std::memory_order_relaxed);
+    return isSynthParameter(index) ? engineValues_[index] : 0.0f;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Programs and texts
 // ---------------------------------------------------------------------------------------------
 
-int32_t MicroSynth::currentProgramIndex() {
-    return programIndex_.load(std::memory_order_relaxed);
-}
-
 void MicroSynth::selectProgram(int32_t program) {
     if (program < 0 || program >= kSynthProgramCount) return;
     AudioEffectX::selectProgram(program);
-    programIndex_.store(program, std::memory_order_relaxed);
-    const ProgramRecord& record = programs_[program];
-    for (int32_t i = 0; i < kSynthParameterCount; ++i)
-        writeParameter(i, record.parameters[i].value.load(std::memory_order_relaxed));
+    // The program's values are already stored: the engine and the editor take them as one.
+    handoff_.markProgram(program, kAllParameters);
+    applyPendingIfUnowned();
+    refreshEditorControls();
 }
 
 void MicroSynth::renameProgram(char* name) {
-    if (!name) return;
-    copyBounded(currentProgramRecord().name, name, kProgramNameBytes - 1);
+    programNames_.rename(currentProgram_.load(), name);
 }
 
 void MicroSynth::copyProgramName(char* buffer) {
-    if (!buffer) return;
-    const char* name = currentProgramRecord().name;
-    if (std::strcmp(name, kInitName) == 0)
-        std::snprintf(buffer, kProgramNameBytes, "%s %d", kInitName, currentProgramIndex() + 1);
-    else
-        copyBounded(buffer, name, kProgramNameBytes - 1);
+    programNames_.copyShown(currentProgram_.load(), buffer, kProgramNameMaxLength);
 }
 
 bool MicroSynth::copyIndexedProgramName(int32_t /*category*/, int32_t index, char* text) {
     if (index < 0 || index >= kSynthProgramCount || !text) return false;
-    copyBounded(text, programs_[index].name, kProgramNameBytes - 1);
+    programNames_.copy(index, text, kProgramNameMaxLength);
     return true;
 }
 
 bool MicroSynth::copyCurrentProgramTo(int32_t destination) {
     if (destination < 0 || destination >= kSynthProgramCount) return false;
-    const ProgramRecord& source = currentProgramRecord();
+    const int32_t current = currentProgram_.load();
+    if (destination == current) return true;
+    const ProgramRecord& source = programs_[current];
     ProgramRecord& target = programs_[destination];
-    if (&source == &target) return true;
     for (int32_t i = 0; i < kSynthParameterCount; ++i)
         target.parameters[i].value.store(source.parameters[i].value.load(std::memory_order_relaxed),
                                          std::memory_order_relaxed);
-    std::memcpy(target.name, source.name, sizeof target.name);
+    programNames_.copyName(current, destination);
     return true;
 }
 
@@ -368,7 +358,7 @@ void MicroSynth::copyParameterUnit(int32_t index, char* buffer) {
         buffer[0] = '\0';
         return;
     }
-    copyText(buffer, currentProgramRecord().parameters[index].unit, kParameterLabelLength);
+    copyText(buffer, currentProgramRecord().parameters[index].unit, kParameterUnitMaxLength);
 }
 
 void MicroSynth::copyParameterText(int32_t index, char* buffer) {
@@ -377,7 +367,7 @@ void MicroSynth::copyParameterText(int32_t index, char* buffer) {
         buffer[0] = '\0';
         return;
     }
-    formatFloat(readParameter(index), buffer, kParameterLabelLength);
+    formatFloat(readParameter(index), buffer, kParameterTextMaxLength);
 }
 
 void MicroSynth::copyParameterTitle(int32_t index, char* buffer) {
@@ -386,7 +376,7 @@ void MicroSynth::copyParameterTitle(int32_t index, char* buffer) {
         buffer[0] = '\0';
         return;
     }
-    copyText(buffer, currentProgramRecord().parameters[index].title, kParameterLabelLength);
+    copyText(buffer, currentProgramRecord().parameters[index].title, kParameterTitleMaxLength);
 }
 
 bool MicroSynth::describeOutput(int32_t index, PinInfo* pin) {
@@ -397,17 +387,17 @@ bool MicroSynth::describeOutput(int32_t index, PinInfo* pin) {
 }
 
 bool MicroSynth::copyEffectName(char* text) {
-    copyText(text, kProduct, kEffectNameLength);
+    copyText(text, kProduct, kEffectNameMaxLength);
     return true;
 }
 
 bool MicroSynth::copyVendorName(char* text) {
-    copyText(text, kVendor, kVendorTextLength);
+    copyText(text, kVendor, kVendorNameMaxLength);
     return true;
 }
 
 bool MicroSynth::copyProductName(char* text) {
-    copyText(text, kProduct, kEffectNameLength);
+    copyText(text, kProduct, kProductNameMaxLength);
     return true;
 }
 

@@ -4,40 +4,32 @@
 //
 // Threads. Events and rendering arrive on the host's audio thread. Parameter writes, program
 // changes and queries may come from any thread, also while a block renders on another. A
-// written value is stored at once (lock-free); it reaches the envelopes and playing voices at
-// once when nothing renders, otherwise right after the block in progress (EngineGate). Sample
-// rate, block size and suspend wait for a block in progress to end. Nothing on the audio path
-// allocates, blocks or throws.
+// written value is stored at once (lock-free) and handed to the engine through an
+// EngineHandoff: from resume (or the first audio call) on, the audio thread applies every
+// pending change at the start of its next call, a program change as one batch, so it never
+// waits for a writer. While suspended, or before the first call after construction, a writer
+// applies its change at once. Sample rate, block size and suspend wait for a call in progress
+// to end. Nothing on the audio path allocates, blocks or throws.
 #pragma once
 
 #include "audioeffectx.h"
 #include "engine/synthcontext.h"
-#include "enginegate.h"
+#include "enginehandoff.h"
+#include "hosttextlimits.h"
+#include "parameterrecord.h"
+#include "programnames.h"
 #include "synth_parameters.h"
 
-#include <atomic>
 #include <memory>
 
 class ADSR;
 class MicroSynthVoicer;
 
-constexpr int32_t kParameterTextBytes = 12;
-constexpr int32_t kProgramNameBytes = 48;
-
-// One parameter of one program. The value is atomic: the host's threads, the editor and the
-// voices read it without a lock.
-struct ParameterRecord {
-    std::atomic<float> value{0.0f};
-    int32_t index = 0;
-    char unit[kParameterTextBytes] = {};
-    char title[kParameterTextBytes] = {};
-};
-
-// One program: the 14 values and a name; a new one holds the "Init" values.
+// One program's 14 values; a new one holds the "Init" values. The names are kept apart
+// (ProgramNames), under their own lock.
 struct ProgramRecord {
     ProgramRecord();
     ParameterRecord parameters[kSynthParameterCount];
-    char name[kProgramNameBytes];
 };
 
 class MicroSynth : public AudioEffectX, public SynthContext {
@@ -47,10 +39,11 @@ public:
     explicit MicroSynth(HostCallback host);
     ~MicroSynth() override;
 
-    // --- lifecycle (control thread; waits for a block in progress) ---
-    // Silences every voice at once.
+    // --- lifecycle (control thread; waits for an audio call in progress) ---
+    // Silences every voice at once; until resume, writes reach the engine at once.
     void onSuspend() override;
-    // Asks the host for idle calls and MIDI events.
+    // Asks the host for idle calls and MIDI events; from now on the audio thread applies
+    // parameter changes.
     void onResume() override;
     // Non-positive or non-finite rates and non-positive sizes are ignored. May allocate.
     void changeSampleRate(float rate) override;
@@ -63,14 +56,14 @@ public:
     // MIDI for the next render call; notes act at their delta frames. Returns 1.
     int32_t handleEvents(EventBlock* events) override;
 
-    // --- parameters and programs (any thread) ---
+    // --- parameters and programs (any thread; lock-free, no allocation) ---
     // Values are clamped to 0..1; NaN and unknown indexes are ignored.
     void writeParameter(int32_t index, float value) override;
     float readParameter(int32_t index) override;
-    int32_t currentProgramIndex() override;
-    // Programs 0..15; others are ignored. All 14 values are written again.
+    // Programs 0..15; others are ignored. The engine takes all 14 values of the program at
+    // once.
     void selectProgram(int32_t program) override;
-    // Keeps at most 47 characters.
+    // Keeps at most 47 characters. Names take a small lock (never on the audio path).
     void renameProgram(char* name) override;
     void copyProgramName(char* buffer) override;
     void copyParameterUnit(int32_t index, char* buffer) override;
@@ -87,7 +80,8 @@ public:
 
     // Adds the sounding voices into the outputs without clearing them. Audio thread.
     virtual void renderVoicesOnly(float** inputs, float** outputs, int32_t frames);
-    // SynthContext: the current program's value; the channel is ignored.
+    // SynthContext: the value the engine plays with, which the last applied change set; the
+    // channel is ignored. The engine's owner only (the voices read it).
     float parameterValue(int32_t channel, int32_t index) override;
     // The destination program takes the current program's values and name.
     virtual bool copyCurrentProgramTo(int32_t destination);
@@ -103,9 +97,13 @@ public:
     MicroSynthVoicer& voicer() { return *voicer_; }
     ADSR& filterEnvelope() { return *filterEnvelope_; }
     ADSR& amplitudeEnvelope() { return *amplitudeEnvelope_; }
+    // Audio calls that found the engine held by another thread (and rendered silence or kept
+    // their events for the next call). Any thread.
+    int64_t refusedAudioCalls() const { return handoff_.refusedAudioCalls(); }
 
 protected:
-    // Called after every parameter write; the editor-owning subclass refreshes its controls.
+    // Called after every parameter write and program change, on the writing thread (the audio
+    // thread too); the editor-owning subclass marks its controls for a refresh.
     virtual void refreshEditorControls() {}
 
 private:
@@ -114,9 +112,13 @@ private:
     ProgramRecord& currentProgramRecord();
     // Stores a checked value in the current program; false when there is nothing to store.
     bool storeParameter(int32_t index, float& value);
+    void applyPendingIfUnowned();
+    // Audio thread: takes the engine for this call and applies what is pending; false when
+    // another thread holds it (then nothing of the engine may be touched).
+    bool beginAudioCall();
     // Engine owner only.
+    void applyBatch(EngineHandoff::Batch batch);
     void pushParameterToEngine(uint32_t indexes);
-    void applyPendingChanges();
     void updateEngineRateAndSize();
     void queueEvents(const EventBlock* block);
     void handleQueuedEvents();
@@ -126,11 +128,13 @@ private:
     std::unique_ptr<ADSR> filterEnvelope_;
     std::unique_ptr<ADSR> amplitudeEnvelope_;
     ProgramRecord programs_[kSynthProgramCount];
+    ProgramNames<kSynthProgramCount, textBufferBytes(kProgramNameMaxLength)> programNames_;
     std::unique_ptr<MicroSynthVoicer> voicer_;
-    // The program the audio thread reads; AudioEffect's own field is the dispatcher's.
-    std::atomic<int32_t> programIndex_{0};
-    EngineGate gate_;
-    // Events that arrived while a control thread held the engine; handled first next time.
+    EngineHandoff handoff_;
+    // The engine's view, its owner's only: the program it plays and the values it has taken.
+    int32_t engineProgram_ = 0;
+    float engineValues_[kSynthParameterCount] = {};
+    // Events of an audio call that was refused; the audio thread handles them first next time.
     MidiEventRecord queuedEvents_[kQueuedEventCapacity];
     int32_t queuedEventCount_ = 0;
 };

@@ -75,8 +75,10 @@ protected:
     }
     Stereo run(const Stereo& input, int32_t block = kBlock) { return run(*effect, input, block); }
 
-    // Only head `which` is heard, fully wet, with plain settings; the glide is settled.
+    // Only head `which` is heard, fully wet, with plain settings; the glide is settled. Set up
+    // as a host does, while suspended, where writes reach the heads at once.
     void isolate(int32_t which, int32_t delaySamples) {
+        effect->onSuspend();
         effect->writeParameter(kMixParameter, 1.0f);
         effect->writeParameter(kTempoParameter, 0.0f);
         for (int32_t h = 0; h < kHeadCount; ++h) {
@@ -165,20 +167,20 @@ TEST_F(MalvoreeRender, PanZeroIsLeftOnlyAndPanOneRightOnly) {
 
 TEST_F(MalvoreeRender, FullDelayIsTwoSecondsLessTwoSamples) {
     isolate(0, 1000);
-    effect->writeParameter(0, 1.0f);
-    EXPECT_EQ(effect->head(0).delayLength(), 88198);
+    effect->writeParameter(0, 1.0f); // reaches the head with the next block
     Stereo impulse(88400);
     impulse.left[0] = 1.0f;
     expectSingleEcho(run(impulse).left, 88198, 0.25f * 0.25f);
+    EXPECT_EQ(effect->head(0).delayLength(), 88198);
 }
 
 TEST_F(MalvoreeRender, ZeroDelayEchoesAfterTheWholeBuffer) {
     isolate(0, 1000);
     effect->writeParameter(0, 0.0f);
-    EXPECT_EQ(effect->head(0).delayLength(), 0);
     Stereo impulse(88400);
     impulse.left[3] = 1.0f;
     expectSingleEcho(run(impulse).left, 88203, 0.25f * 0.25f);
+    EXPECT_EQ(effect->head(0).delayLength(), 0);
 }
 
 TEST_F(MalvoreeRender, FullFeedbackWithoutDampingRepeatsWithoutLoss) {
@@ -469,10 +471,10 @@ TEST_F(MalvoreeRender, TempoLengthsAreCappedToTheBuffer) {
     effect->writeParameter(5, 1.0f); // a whole note
     effect->writeParameter(kTempoParameter, 1.0f);
     test_host::setTempo(30.0); // 8 s, longer than the tape
-    EXPECT_EQ(effect->head(1).tempoDelayLength(30.0), 88198);
     Stereo impulse(88300);
     impulse.left[0] = 1.0f;
     expectSingleEcho(run(impulse).left, 88198, 0.25f * 0.4f);
+    EXPECT_EQ(effect->head(1).tempoDelayLength(30.0), 88198);
 }
 
 // --- robustness -----------------------------------------------------------------------------

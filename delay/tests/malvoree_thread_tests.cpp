@@ -1,20 +1,47 @@
-// One thread renders while another writes random parameters, switches programs and, now and
-// then, resumes or changes the sample rate. Built with ThreadSanitizer this proves the hand-off
-// free of data races; in every build the output must stay finite and the heads intact.
+// One thread renders while another writes random parameters, switches, renames and copies
+// programs, reads names and texts and, now and then, resumes or changes the sample rate. Built
+// with ThreadSanitizer this proves the hand-off free of data races; in every build the output
+// must stay finite, nothing written may be left unapplied, and parameter traffic alone must
+// never silence a block.
 #include "malvoree.h"
 #include "test_host.h"
+#include "thread_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
 using namespace malvoree;
 
 namespace {
+
+// A program name as the tests write it (one letter repeated), or "Init n" from before the first
+// rename.
+bool isWholeName(const char* name) {
+    return std::strncmp(name, "Init", 4) == 0 || thread_testing::isOneLetterRepeated(name);
+}
+
+// The heads hold exactly the current program's values.
+void expectHeadsFollowTheProgram(Malvoree& effect) {
+    for (int32_t h = 0; h < kHeadCount; ++h) {
+        const DelayHead& head = effect.head(h);
+        EXPECT_EQ(head.delayAmount(), effect.readParameter(headParameterIndex(h, kHeadDelay)));
+        EXPECT_EQ(head.feedbackTarget(),
+                  effect.readParameter(headParameterIndex(h, kHeadFeedback)));
+        EXPECT_EQ(head.filterAmount(), effect.readParameter(headParameterIndex(h, kHeadFilter)));
+        EXPECT_EQ(head.volume(), effect.readParameter(headParameterIndex(h, kHeadVolume)));
+        EXPECT_EQ(head.pan(), effect.readParameter(headParameterIndex(h, kHeadPan)));
+        EXPECT_EQ(head.wetGain(), effect.readParameter(kMixParameter) * 0.5f);
+    }
+    EXPECT_EQ(effect.tempoSync(), effect.readParameter(kTempoParameter) >= 0.5f);
+}
 
 TEST(MalvoreeThreads, ParameterAndProgramChangesDuringRenderingAreSafe) {
     test_host::setTempo(120.0);
@@ -36,6 +63,9 @@ TEST(MalvoreeThreads, ParameterAndProgramChangesDuringRenderingAreSafe) {
                 left[static_cast<size_t>(i)] = sample(random);
                 right[static_cast<size_t>(i)] = sample(random);
             }
+            // Automation between blocks, on the render thread.
+            effect.writeParameter(headParameterIndex(1, kHeadFeedback), sample(random) * 0.5f);
+            effect.writeParameter(kMixParameter, 0.5f + sample(random) * 0.5f);
             float* in[2] = {left.data(), right.data()};
             float* out[2] = {outLeft.data(), outRight.data()};
             effect.renderReplacing(in, out, kBlock);
@@ -53,9 +83,22 @@ TEST(MalvoreeThreads, ParameterAndProgramChangesDuringRenderingAreSafe) {
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::uniform_int_distribution<int32_t> parameter(0, kParameterCount - 1);
     std::uniform_int_distribution<int32_t> program(0, kProgramCount - 1);
+    int32_t tornNames = 0;
+    char text[textBufferBytes(kProgramNameMaxLength)];
     for (int step = 0; step < 20000 || blocks.load() < 1000; ++step) {
         effect.writeParameter(parameter(random), unit(random));
         if (step % 97 == 0) effect.selectProgram(program(random));
+        if (step % 31 == 0) {
+            std::string name(1 + random() % kStoredProgramNameLength,
+                             static_cast<char>('A' + random() % 26));
+            effect.renameProgram(name.data());
+            effect.copyProgramName(text);
+            tornNames += isWholeName(text) ? 0 : 1;
+            effect.copyIndexedProgramName(0, program(random), text);
+            tornNames += isWholeName(text) ? 0 : 1;
+        }
+        if (step % 7 == 0) effect.copyParameterText(parameter(random), text);
+        if (step % 211 == 0) effect.copyCurrentProgramTo(program(random));
         if (step % 2501 == 0) effect.onResume();
         if (step % 4999 == 0) effect.changeSampleRate(step % 2 ? 48000.0f : 44100.0f);
         if (step % 13 == 0) std::this_thread::yield();
@@ -63,13 +106,59 @@ TEST(MalvoreeThreads, ParameterAndProgramChangesDuringRenderingAreSafe) {
     stop.store(true);
     audio.join();
     EXPECT_TRUE(allFinite.load());
+    EXPECT_EQ(tornNames, 0);
 
-    // With nothing rendering, a write is in the head at once.
+    // Nothing was left unapplied: one more block and the heads hold the current program.
+    std::vector<float> silence(kBlock, 0.0f);
+    float* io[2] = {silence.data(), silence.data()};
+    effect.renderReplacing(io, io, kBlock);
+    expectHeadsFollowTheProgram(effect);
+
+    // While suspended, a write is in the head at once.
+    effect.onSuspend();
     effect.selectProgram(3);
     effect.writeParameter(headParameterIndex(2, kHeadDelay), 1.0f);
     EXPECT_EQ(effect.head(2).delayLength(), effect.head(2).bufferLength() - 2);
     effect.writeParameter(headParameterIndex(2, kHeadFeedback), 0.125f);
     EXPECT_EQ(effect.head(2).feedbackTarget(), 0.125f);
+    expectHeadsFollowTheProgram(effect);
+}
+
+// Audio with a dry share while another thread writes head parameters and switches programs as
+// fast as it can: no block may come out silent, and no render call is refused the heads.
+TEST(MalvoreeThreads, ParameterTrafficNeverSilencesABlock) {
+    test_host::setTempo(120.0);
+    Malvoree effect(test_host::callback);
+    constexpr int32_t kBlock = 512;
+    constexpr int32_t kBlocks = 2000;
+    constexpr int64_t kMinimumWrites = 10000;
+    effect.changeSampleRate(44100.0f);
+    effect.changeBlockSize(kBlock);
+    // Half dry in every program, so the input is always heard.
+    for (int32_t p = 0; p < kProgramCount; ++p) {
+        effect.selectProgram(p);
+        effect.writeParameter(kMixParameter, 0.5f);
+    }
+    effect.onResume();
+
+    std::mt19937 random(5); // the writer's
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<float> inLeft(kBlock, 0.25f), inRight(kBlock, -0.25f);
+    float* in[2] = {inLeft.data(), inRight.data()};
+    const thread_testing::DropoutCount count = thread_testing::countDropouts(
+        kBlocks, kBlock, kMinimumWrites,
+        [&](int64_t step) {
+            effect.writeParameter(
+                static_cast<int32_t>(random() % (kHeadCount * kParametersPerHead)), unit(random));
+            if (step % 64 == 0)
+                effect.selectProgram(static_cast<int32_t>(step / 64 % kProgramCount));
+        },
+        [&](float** outputs, int32_t frames) { effect.renderReplacing(in, outputs, frames); });
+
+    EXPECT_EQ(count.silentBlocks, 0)
+        << "of " << count.blocks << " blocks, during " << count.writesDuring << " writes";
+    EXPECT_EQ(effect.refusedAudioCalls(), 0);
+    EXPECT_GE(count.writesDuring, kMinimumWrites); // the writer really did run alongside
 }
 
 } // namespace

@@ -98,11 +98,12 @@ CheckOutcome runIdentityCheck(const CheckSettings& settings) {
                         static_cast<long long>(interfaceVersion), kInterfaceVersion));
 
     const bool strictNames = settings.strictness >= 7;
-    const std::string name =
-        requireName(*instance, EffectNameQuery, "effect name", kEffectNameBytes, strictNames);
-    const std::string vendor =
-        requireName(*instance, VendorNameQuery, "vendor", kVendorTextBytes, strictNames);
-    queryName(*instance, ProductNameQuery, "product name", kVendorTextBytes, strictNames);
+    const std::string name = requireName(*instance, EffectNameQuery, "effect name",
+                                         hostBufferBytes(kEffectNameMaxLength), strictNames);
+    const std::string vendor = requireName(*instance, VendorNameQuery, "vendor",
+                                           hostBufferBytes(kVendorNameMaxLength), strictNames);
+    queryName(*instance, ProductNameQuery, "product name", hostBufferBytes(kProductNameMaxLength),
+              strictNames);
     const intptr_t vendorVersion = instance->dispatch(VendorVersionQuery);
     if (vendorVersion == 0)
         failCheck("the plug-in reports no vendor version (opcode 49 answers 0)");

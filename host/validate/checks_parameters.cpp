@@ -17,15 +17,18 @@ namespace {
 // Title (non-empty), unit and value text of one parameter fit their buffers.
 void checkParameterTexts(CheckInstance& instance, int32_t index, const char* when,
                          bool requireText) {
-    const TextReply title = queryText(instance, ParameterTitleQuery, index, 0, kParameterTextBytes);
+    const TextReply title = queryText(instance, ParameterTitleQuery, index, 0,
+                                      hostBufferBytes(kParameterTitleMaxLength));
     if (!title.misfit.empty())
         failCheck(textf("the title of parameter %d %s (%s)", index, title.misfit.c_str(), when));
     if (title.text.empty() && requireText) failCheck(textf("parameter %d has no title", index));
-    const TextReply unit = queryText(instance, ParameterUnitQuery, index, 0, kParameterTextBytes);
+    const TextReply unit =
+        queryText(instance, ParameterUnitQuery, index, 0, hostBufferBytes(kParameterUnitMaxLength));
     if (!unit.misfit.empty())
         failCheck(textf("the unit of %s %s (%s)", parameterLabel(instance, index).c_str(),
                         unit.misfit.c_str(), when));
-    const TextReply text = queryText(instance, ParameterTextQuery, index, 0, kParameterTextBytes);
+    const TextReply text =
+        queryText(instance, ParameterTextQuery, index, 0, hostBufferBytes(kParameterTextMaxLength));
     if (!text.misfit.empty())
         failCheck(textf("the text of %s %s: \"%s\" (%s)", parameterLabel(instance, index).c_str(),
                         text.misfit.c_str(), text.text.c_str(), when));
@@ -147,6 +150,7 @@ CheckOutcome runParametersCheck(const CheckSettings& settings) {
 }
 
 CheckOutcome runProgramsCheck(const CheckSettings& settings) {
+    constexpr size_t kProgramNameBufferBytes = hostBufferBytes(kProgramNameMaxLength);
     CheckSubject subject = openSubject(settings);
     CheckInstance* instance = subject.instance.get();
     CheckRandom random(settings.seed);
@@ -162,7 +166,8 @@ CheckOutcome runProgramsCheck(const CheckSettings& settings) {
                             static_cast<long long>(current)));
     };
     const auto programName = [&](int32_t program) {
-        const TextReply reply = queryText(*instance, ProgramNameQuery, 0, 0, kProgramNameBytes);
+        const TextReply reply =
+            queryText(*instance, ProgramNameQuery, 0, 0, kProgramNameBufferBytes);
         if (!reply.misfit.empty())
             failCheck(textf("the name of program %d %s", program, reply.misfit.c_str()));
         if (reply.text.empty()) failCheck(textf("program %d has an empty name", program));
@@ -170,7 +175,7 @@ CheckOutcome runProgramsCheck(const CheckSettings& settings) {
     };
     const auto indexedName = [&](int32_t program) {
         const TextReply reply =
-            queryText(*instance, IndexedProgramNameQuery, program, 0, kProgramNameBytes);
+            queryText(*instance, IndexedProgramNameQuery, program, 0, kProgramNameBufferBytes);
         if (!reply.misfit.empty())
             failCheck(textf("the indexed name of program %d %s", program, reply.misfit.c_str()));
         return reply.text;
@@ -240,7 +245,7 @@ CheckOutcome runProgramsCheck(const CheckSettings& settings) {
     const int32_t renamed = random.below(programs);
     selectProgram(renamed);
     std::string longName = "Validation ";
-    while (longName.size() < 3 * kProgramNameBytes)
+    while (longName.size() < 3 * kProgramNameBufferBytes)
         longName += static_cast<char>('a' + random.below(26));
     std::vector<char> nameBuffer(longName.begin(), longName.end());
     nameBuffer.push_back('\0');
@@ -270,7 +275,7 @@ CheckOutcome runProgramsCheck(const CheckSettings& settings) {
         if (bad != static_cast<int32_t>(bad)) continue;
         const int32_t index = static_cast<int32_t>(bad);
         const TextReply reply =
-            queryText(*instance, IndexedProgramNameQuery, index, 0, kProgramNameBytes);
+            queryText(*instance, IndexedProgramNameQuery, index, 0, kProgramNameBufferBytes);
         if (!reply.misfit.empty())
             failCheck(textf("the indexed name of program %d %s", index, reply.misfit.c_str()));
         if (index >= programs && reply.answer != 0)

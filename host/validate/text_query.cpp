@@ -42,7 +42,7 @@ TextReply queryText(CheckInstance& instance, int32_t opcode, int32_t index, intp
 }
 
 std::string parameterLabel(CheckInstance& instance, int32_t index) {
-    const TextReply title = queryText(instance, ParameterTitleQuery, index, 0, 64);
+    const TextReply title = queryText(instance, ParameterTitleQuery, index, 0, kGenerousTextBytes);
     if (title.text.empty() || !title.misfit.empty()) return textf("parameter %d", index);
     return textf("parameter %d (%s)", index, title.text.c_str());
 }

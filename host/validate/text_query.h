@@ -3,20 +3,21 @@
 #pragma once
 
 #include "checkinstance.h"
+#include "hosttextlimits.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
-// Buffer sizes a host of this interface gives. Parameter texts are 8 characters and a NUL.
-constexpr size_t kParameterTextBytes = 9;
-constexpr size_t kProgramNameBytes = 48;
-// Name buffers as hosts of this interface size them. Many hosts give more, and plug-ins whose
-// bounded copies store their terminator at the limit count on that; the identity check holds
-// names to these sizes from strictness 7.
-constexpr size_t kEffectNameBytes = 32;
-constexpr size_t kVendorTextBytes = 64;
+// The buffer a host of this interface gives for a text of at most maxLength characters (the
+// limits are in hosttextlimits.h). Many hosts give more for names, and plug-ins whose bounded
+// copies store their terminator at the limit count on that; the identity check holds names to
+// these sizes from strictness 7.
+constexpr size_t hostBufferBytes(int32_t maxLength) {
+    return static_cast<size_t>(textBufferBytes(maxLength));
+}
+// A buffer larger than any text a plug-in should write.
 constexpr size_t kGenerousTextBytes = 256;
 
 struct TextReply {

@@ -22,12 +22,12 @@ class MicroSynthTest : public ::testing::Test {
 protected:
     MicroSynth& synth() { return rig.synth(); }
     std::string programName() {
-        char text[kProgramNameBytes] = {};
+        char text[textBufferBytes(kProgramNameMaxLength)] = {};
         synth().copyProgramName(text);
         return text;
     }
     std::string indexedName(int32_t index) {
-        char text[kProgramNameBytes] = {};
+        char text[textBufferBytes(kProgramNameMaxLength)] = {};
         return synth().copyIndexedProgramName(0, index, text) ? text : "<refused>";
     }
     std::string parameterText(int32_t index) {
@@ -51,7 +51,9 @@ TEST_F(MicroSynthTest, StartsWithTheFactoryBank) {
             EXPECT_EQ(synth().readParameter(i), factory.values[static_cast<size_t>(i)])
                 << factory.name << " parameter " << i;
     }
-    // The engine follows the program: "Reverse" has VcfDec 0.942066 and VcfCut 0.
+    // The engine takes the program with the next block: "Reverse" has VcfDec 0.942066 and
+    // VcfCut 0.
+    rig.render(1);
     EXPECT_EQ(synth().filterEnvelope().decayAmount(), 0.942066f);
     EXPECT_FLOAT_EQ(synth().filterEnvelope().outputLevel(), 0.99f);
     EXPECT_EQ(synth().amplitudeEnvelope().outputLevel(), 0.25f);
@@ -131,21 +133,27 @@ TEST_F(MicroSynthTest, BadValuesAndIndexesTouchNothing) {
 }
 
 TEST_F(MicroSynthTest, CutoffSetsTheFilterEnvelopeDepth) {
+    synth().onSuspend(); // nothing renders: a write reaches the engine at once
     synth().writeParameter(VcfCut, 0.0f);
     EXPECT_FLOAT_EQ(synth().filterEnvelope().outputLevel(), 0.99f);
     synth().writeParameter(VcfCut, 0.4f);
     EXPECT_FLOAT_EQ(synth().filterEnvelope().outputLevel(), 0.6f);
 }
 
-TEST_F(MicroSynthTest, ChangesReachPlayingVoicesAtOnce) {
+TEST_F(MicroSynthTest, ChangesReachPlayingVoicesWithTheNextBlock) {
     EventList events;
     rig.render(64, events.noteOn(0, 57));
     auto* voice = static_cast<MicroSynthVoice*>(synth().voicer().playingHead());
     ASSERT_NE(voice, nullptr);
     EXPECT_NEAR(voice->oscillator1Frequency(), 220.0, 1e-3);
+    // While the transport may run, a writer never touches the engine itself.
     synth().writeParameter(OscRang, 1.0f);
+    EXPECT_NEAR(voice->oscillator1Frequency(), 220.0, 1e-3);
+    EXPECT_EQ(synth().readParameter(OscRang), 1.0f);
+    rig.render(1);
     EXPECT_NEAR(voice->oscillator1Frequency(), 880.0, 1e-3);
     synth().selectProgram(1); // "Square Sweep": squares
+    rig.render(1);
     EXPECT_EQ(voice->waveTable(), WaveTableSet::table(WaveTableSet::Square32));
     // MIDI controller 74 writes the cutoff into the current program.
     EventList cutoff;

@@ -1,18 +1,26 @@
-// Parameter and program changes from another thread while blocks render: the engine is never
-// touched by two threads at once (run under ThreadSanitizer in the linux-tsan preset), and a
-// change written during a block reaches the engine as soon as that block ends.
+// Parameter and program changes from other threads while blocks render: the engine is never
+// touched by two threads at once (run under ThreadSanitizer in the linux-tsan preset), a change
+// reaches the engine with the next audio call, and the audio thread is never kept waiting or
+// silenced by a writer.
 #include "engine/adsr.h"
 #include "engine/microsynthvoicer.h"
 #include "engine/wavetableset.h"
+#include "factory_programs.h"
 #include "synth_test_support.h"
+#include "thread_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <random>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -59,7 +67,7 @@ TEST(Threads, WritesAndProgramChangesDuringRenderingAreSafe) {
                 rig.synth().writeParameter(static_cast<int32_t>(random() % kSynthParameterCount),
                                            unit(random));
             rig.synth().selectProgram(static_cast<int32_t>(random() % kSynthProgramCount));
-            char name[kProgramNameBytes];
+            char name[textBufferBytes(kProgramNameMaxLength)];
             rig.synth().copyProgramName(name);
             std::this_thread::yield();
         }
@@ -86,6 +94,107 @@ TEST(Threads, WritesAndProgramChangesDuringRenderingAreSafe) {
     EXPECT_EQ(listLength(rig.synth().voicer()), rig.synth().voicer().playingCount());
 }
 
+// Three held notes while another thread writes the cutoff and switches programs as fast as it
+// can, so every block must sound; a writer that held the engine used to silence hundreds of the
+// 2000 blocks. The audio thread has no loop to spin in: the hand-off counts every call it could
+// not serve at once, and there must be none.
+TEST(Threads, HeldNotesNeverDropOutWhileAnotherThreadWritesAndSwitchesPrograms) {
+    constexpr int32_t kBlock = 512;
+    constexpr int32_t kBlocks = 2000;
+    constexpr int64_t kMinimumWrites = 10000;
+    SynthRig rig(44100.0f, kBlock);
+    MicroSynth& synth = rig.synth();
+    // Programs 0 to 3 keep their sounds but share the amplitude envelope of "Basic Patch", which
+    // sustains at full level: a voice switched to an envelope whose attack and decay are
+    // shorter than the time it has sounded renders one block of silence, whatever the threads.
+    const FactoryProgram& basic = kFactoryPrograms[0];
+    for (int32_t program = 1; program < 4; ++program) {
+        synth.selectProgram(program);
+        for (int32_t index : {VcaAtt, VcaDec, VcaSus, VcaRel})
+            synth.writeParameter(index, basic.values[static_cast<size_t>(index)]);
+    }
+    synth.selectProgram(0);
+    EventList chord;
+    chord.noteOn(0, 48).noteOn(0, 55).noteOn(0, 60);
+    synth.handleEvents(chord.block());
+
+    std::mt19937 random(5); // the writer's
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    const thread_testing::DropoutCount count = thread_testing::countDropouts(
+        kBlocks, kBlock, kMinimumWrites,
+        [&](int64_t step) {
+            synth.writeParameter(VcfCut, unit(random));
+            if (step % 64 == 0) synth.selectProgram(static_cast<int32_t>(step / 64 % 4));
+        },
+        [&](float** outputs, int32_t frames) { synth.renderReplacing(nullptr, outputs, frames); });
+
+    EXPECT_EQ(count.silentBlocks, 0)
+        << "of " << count.blocks << " blocks, during " << count.writesDuring << " writes";
+    EXPECT_EQ(synth.refusedAudioCalls(), 0);
+    EXPECT_GE(count.writesDuring, kMinimumWrites); // the writer really did run alongside
+}
+
+// A program name as the test writes it (one letter repeated), or a factory name from before the
+// first rename.
+bool isWholeName(const char* name) {
+    for (const FactoryProgram& factory : kFactoryPrograms)
+        if (std::strcmp(name, factory.name) == 0) return true;
+    return thread_testing::isOneLetterRepeated(name);
+}
+
+// Automation on the render thread between blocks (as hosts play back automation), while another
+// thread switches, renames and copies programs and reads names, texts and values.
+TEST(Threads, RenderThreadAutomationMeetsProgramChangesRenamesAndReads) {
+    SynthRig rig(44100.0f, 128);
+    MicroSynth& synth = rig.synth();
+    std::atomic<bool> stop{false};
+    std::atomic<int32_t> tornNames{0};
+
+    std::thread host([&] {
+        std::mt19937 random(3);
+        char text[textBufferBytes(kProgramNameMaxLength)];
+        for (int64_t step = 0; !stop.load(); ++step) {
+            synth.selectProgram(static_cast<int32_t>(random() % kSynthProgramCount));
+            std::string name(1 + random() % kProgramNameMaxLength,
+                             static_cast<char>('A' + random() % 26));
+            synth.renameProgram(name.data());
+            synth.copyProgramName(text);
+            if (!isWholeName(text)) tornNames.fetch_add(1);
+            synth.copyIndexedProgramName(0, static_cast<int32_t>(random() % kSynthProgramCount),
+                                         text);
+            if (!isWholeName(text)) tornNames.fetch_add(1);
+            synth.copyParameterText(static_cast<int32_t>(random() % kSynthParameterCount), text);
+            (void)synth.readParameter(static_cast<int32_t>(random() % kSynthParameterCount));
+            if (step % 16 == 0)
+                synth.copyCurrentProgramTo(static_cast<int32_t>(random() % kSynthProgramCount));
+        }
+    });
+
+    std::mt19937 random(4);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    for (int32_t block = 0; block < 3000; ++block) {
+        synth.writeParameter(LfoFreq, unit(random));
+        synth.writeParameter(VcfCut, unit(random));
+        EventList events;
+        events.noteOn(static_cast<int32_t>(random() % 128),
+                      static_cast<uint8_t>(36 + random() % 48));
+        if (block % 2 == 0)
+            events.noteOff(static_cast<int32_t>(random() % 128),
+                           static_cast<uint8_t>(36 + random() % 48));
+        rig.render(128, events);
+    }
+    stop.store(true);
+    host.join();
+
+    // Nothing was left unapplied: one more block and the engine plays the current program.
+    rig.render(1);
+    for (int32_t i = 0; i < kSynthParameterCount; ++i)
+        EXPECT_EQ(synth.parameterValue(0, i), synth.readParameter(i)) << "parameter " << i;
+    EXPECT_EQ(tornNames.load(), 0);
+    EXPECT_EQ(synth.refusedAudioCalls(), 0);
+    EXPECT_EQ(listLength(synth.voicer()), synth.voicer().playingCount());
+}
+
 // Writes a parameter from a second thread while the engine is busy with a note-on.
 class InterruptedSynth : public MicroSynth {
 public:
@@ -102,7 +211,7 @@ public:
     float attackSeenDuringBlock = -1.0f;
 };
 
-TEST(Threads, AChangeWrittenDuringABlockArrivesWhenTheBlockEnds) {
+TEST(Threads, AChangeWrittenDuringACallArrivesWithTheNextCall) {
     InterruptedSynth synth;
     synth.changeBlockSize(64);
     EventList events;
@@ -111,10 +220,18 @@ TEST(Threads, AChangeWrittenDuringABlockArrivesWhenTheBlockEnds) {
     synth.handleEvents(events.block());
     EXPECT_EQ(synth.attackSeenDuringBlock, 0.0f); // not while the engine was busy
     EXPECT_EQ(synth.readParameter(VcfAtt), 0.7f); // but stored at once
+    EXPECT_EQ(synth.filterEnvelope().attackAmount(), 0.0f);
+    float left[64];
+    float right[64];
+    float* outputs[2] = {left, right};
+    synth.renderReplacing(nullptr, outputs, 64);
     EXPECT_EQ(synth.filterEnvelope().attackAmount(), 0.7f);
+    EXPECT_EQ(synth.refusedAudioCalls(), 0);
 }
 
-// A control thread that stalls while it applies a change (as if the system paused it).
+// A writer that stalls while it applies a change (as if the system paused it). Writers apply
+// changes themselves only while nothing renders: here the host never resumed, and the first
+// audio call comes while the writer still holds the engine.
 class StallingSynth : public MicroSynth {
 public:
     StallingSynth() : MicroSynth(oriv_test::hostCallback) {}
@@ -152,6 +269,7 @@ TEST(Threads, TheAudioThreadNeverWaitsForAStalledWriter) {
     synth.renderReplacing(nullptr, outputs, 64);
     EXPECT_EQ(left[0], 0.0f);
     EXPECT_EQ(synth.voicer().playingCount(), 0);
+    EXPECT_EQ(synth.refusedAudioCalls(), 2);
 
     synth.resume = true;
     writer.join();

@@ -4,10 +4,12 @@
 // both have an editor that opens into the host's window. Test code only.
 //
 // Threading, as hosts use it: parameter values and the current program are atomics, so the
-// user-interface thread may write them while the audio thread renders; everything else of the
-// audio engine belongs to the render thread, the editor to the user-interface thread.
+// user-interface thread and the render thread's automation may write them while the audio
+// thread renders; everything else of the audio engine belongs to the render thread, program
+// names and the editor to the user-interface thread.
 #include "aeffeditor.h"
 #include "audioeffectx.h"
+#include "hosttextlimits.h"
 #include "probewindow.h"
 
 #include <algorithm>
@@ -180,6 +182,9 @@ public:
         }
         gain_ = targetGain();
         rampTarget_ = gain_;
+#if defined(QXA_FAULT_PROGRAM_LOAD)
+        loadedValues_.store(values_[0]);
+#endif
         attachEditor(new (std::nothrow) ProbeEditor(this));
 #if defined(QXA_FAULT_LEAK)
         leaked_ = new char[16 * 1024]; // the fault: the destructor never frees it
@@ -270,7 +275,11 @@ public:
 #if defined(QXA_FAULT_HANG)
         EngineLock lock(engineBusy_);
 #endif
+#if defined(QXA_FAULT_PROGRAM_LOAD)
+        loadedValues_.load()[index].store(value, std::memory_order_relaxed);
+#else
         values_[program()][index].store(value, std::memory_order_relaxed);
+#endif
 #if defined(QXA_FAULT_THREADS)
         if (index == kTone) rebuildToneTable(value);
 #endif
@@ -287,6 +296,13 @@ public:
 #endif
         currentProgram_ = program;
         program_.store(program, std::memory_order_relaxed);
+#if defined(QXA_FAULT_PROGRAM_LOAD)
+        // The fault: writes go through a pointer to the loaded program, which is cleared while
+        // the next one loads. A write from the render thread meanwhile goes nowhere.
+        loadedValues_.store(nullptr);
+        loadProgramTable(program);
+        loadedValues_.store(values_[program]);
+#endif
 #if defined(QXA_FAULT_HANG)
         // The fault: the program change holds the engine lock while it writes the parameters,
         // which take the same lock.
@@ -310,10 +326,12 @@ public:
         return true;
     }
     void copyParameterTitle(int32_t index, char* buffer) override {
-        copyBounded(buffer, index >= 0 && index < kParameterCount ? kTitles[index] : "", 8);
+        copyBounded(buffer, index >= 0 && index < kParameterCount ? kTitles[index] : "",
+                    kParameterTitleMaxLength);
     }
     void copyParameterUnit(int32_t index, char* buffer) override {
-        copyBounded(buffer, index >= 0 && index < kParameterCount ? kUnits[index] : "", 8);
+        copyBounded(buffer, index >= 0 && index < kParameterCount ? kUnits[index] : "",
+                    kParameterUnitMaxLength);
     }
     void copyParameterText(int32_t index, char* buffer) override {
         if (index < 0 || index >= kParameterCount) {
@@ -322,16 +340,16 @@ public:
         }
         const float v = value(index);
         if (index == kGain) {
-            formatDecibels(2.0f * v, buffer, 8);
+            formatDecibels(2.0f * v, buffer, kParameterTextMaxLength);
         } else if (index == kTone) {
 #if defined(QXA_FAULT_PARAMETER_TEXT)
             // The fault: the frequency text outgrows the 8 characters hosts make room for.
             std::snprintf(buffer, 16, "%.1f Hz", 20.0 + 19980.0 * v);
 #else
-            formatFloat(v, buffer, 8);
+            formatFloat(v, buffer, kParameterTextMaxLength);
 #endif
         } else {
-            formatFloat(v, buffer, 8);
+            formatFloat(v, buffer, kParameterTextMaxLength);
         }
     }
     bool describeInput(int32_t index, PinInfo* pin) override {
@@ -341,11 +359,11 @@ public:
         return describePin(index, pin);
     }
     bool copyEffectName(char* text) override {
-        copyBounded(text, kInstrument ? "QxaProbeSynth" : "QxaProbeEffect", 31);
+        copyBounded(text, kInstrument ? "QxaProbeSynth" : "QxaProbeEffect", kEffectNameMaxLength);
         return true;
     }
     bool copyVendorName(char* text) override {
-        copyBounded(text, "Quellmark Sound Laboratories", 63);
+        copyBounded(text, "Quellmark Sound Laboratories", kVendorNameMaxLength);
         return true;
     }
     bool copyProductName(char* text) override {
@@ -497,6 +515,16 @@ private:
     float tableScale() const {
         return 1.0f;
     }
+#endif
+#if defined(QXA_FAULT_PROGRAM_LOAD)
+    // Work a program change does while no program is loaded.
+    void loadProgramTable(int32_t program) {
+        for (int32_t i = 0; i < kProgramTableSize; ++i)
+            programTable_[i] = std::sin(0.001f * static_cast<float>(i * (program + 1)));
+    }
+    static constexpr int32_t kProgramTableSize = 4096;
+    float programTable_[kProgramTableSize] = {};
+    std::atomic<std::atomic<float>*> loadedValues_{nullptr};
 #endif
 #if defined(QXA_FAULT_LEAK)
     char* leaked_ = nullptr;

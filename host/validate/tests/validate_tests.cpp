@@ -112,6 +112,7 @@ const FaultCase kFaults[] = {
     {"QxaFault_oversized", "oversized-blocks", "5", "was left unwritten", false},
     {"QxaFault_automation", "automation", "5", "is NaN", false},
     {"QxaFault_threads", "parameter-thread-safety", "5", "", false},
+    {"QxaFault_program_load", "parameter-thread-safety", "5", kAccessViolation, false},
     {"QxaFault_allocation", "render-allocations", "5", "on the render thread", true},
     {"QxaFault_event_delta", "event-fuzz", "5", "", false},
     {"QxaFault_stuck_notes", "event-fuzz", "5", "still sounding", false},
