@@ -1,0 +1,392 @@
+// Oriv's editor as a Windows host meets it: the built Oriv.dll loaded through the library
+// boundary, its editor open in a host window, driven with the messages a person's pointer sends
+// to the editor's window and with the host's own calls, and its pixels compared with each other
+// and with the committed reference images in synth/tests/reference/.
+#include "binary_dir.h"
+#include "editor_host.h"
+#include "reference_snapshots.h"
+#include "synth_layout.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+using ::testing::ElementsAre;
+
+// The editor's modal idle gives the host idle time at most every 100 ms; a press after this
+// pause reaches the host's idle.
+constexpr DWORD kModalIdlePauseMilliseconds = 120;
+
+const ControlPlacement& placement(int32_t tag) {
+    for (const ControlPlacement& row : synthControlLayout)
+        if (row.tag == tag) return row;
+    ADD_FAILURE() << "no control with tag " << tag;
+    return synthControlLayout.back();
+}
+
+// A point dx, dy from a knob's centre.
+POINT onKnob(int32_t parameter, int dx = 0, int dy = 0) {
+    const ControlPlacement& row = placement(parameter);
+    return {row.x + dx, row.y + dy};
+}
+
+RECT knobArea(int32_t parameter) {
+    const ControlPlacement& row = placement(parameter);
+    return {row.x - kSynthKnobRadius, row.y - kSynthKnobRadius, row.x + kSynthKnobRadius,
+            row.y + kSynthKnobRadius};
+}
+
+POINT onButton(int32_t tag) {
+    const ControlPlacement& row = placement(tag);
+    return {row.x + kSynthButtonWidth / 2, row.y + kSynthButtonHeight / 2};
+}
+
+::testing::AssertionResult samePixels(const PngImage& expected, const PngImage& actual) {
+    if (expected.pixels.empty()) return ::testing::AssertionFailure() << "nothing was captured";
+    const ImageComparison comparison = compareImages(expected, actual, {0, 0});
+    if (comparison.matches) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << comparison.report;
+}
+
+class OrivEditorWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        host_ = EditorHost::load("Oriv", error);
+        ASSERT_TRUE(host_) << error;
+        open();
+    }
+
+    void open() {
+        std::string error;
+        ASSERT_TRUE(host_->openEditor(error)) << error;
+        ASSERT_NE(host_->editorWindow(), nullptr)
+            << "no window of class " << host_->frameClassName() << " named Window";
+        host_->clearRequests();
+    }
+    void reopen() {
+        host_->closeEditor();
+        open();
+    }
+    // A host's write followed by the idle call that brings it to the screen.
+    void hostWrites(int32_t parameter, float value) {
+        host_->writeParameter(parameter, value);
+        host_->idle();
+        host_->clearRequests();
+    }
+    // A drag on a knob from its top (value 0.5) clockwise round to its right (0.83).
+    void pressAndTurn(int32_t parameter) {
+        host_->press(onKnob(parameter, 0, -10));
+        host_->moveTo(onKnob(parameter, 7, -7));
+        host_->moveTo(onKnob(parameter, 10, 0));
+    }
+
+    std::unique_ptr<EditorHost> host_;
+};
+
+TEST_F(OrivEditorWindow, IsTheFramesChildWindowAtTheSizeTheEditorReports) {
+    EditorRect* rect = nullptr;
+    ASSERT_EQ(host_->dispatch(EditorBoundsQuery, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->bottom, 170);
+    EXPECT_EQ(rect->right, 500);
+
+    HWND window = host_->editorWindow();
+    EXPECT_EQ(GetParent(window), host_->hostWindow());
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right - client.left, rect->right - rect->left);
+    EXPECT_EQ(client.bottom - client.top, rect->bottom - rect->top);
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE), WS_CHILD | WS_VISIBLE);
+    EXPECT_EQ(host_->childWindowCount(), 1);
+}
+
+TEST_F(OrivEditorWindow, EachSelectorButtonSetsItsStepInsideAGestureOnTheParameterItServes) {
+    for (int32_t tag = kFirstButtonTag; tag <= kLastButtonTag; ++tag) {
+        SCOPED_TRACE("button " + std::to_string(tag));
+        const int32_t parameter = buttonParameter(tag);
+        const float step = buttonValue(tag);
+        host_->clearRequests();
+        host_->click(onButton(tag));
+        std::ostringstream changed;
+        changed << "changed " << parameter << ' ' << step;
+        const std::string begin = "begin " + std::to_string(parameter);
+        const std::string end = "end " + std::to_string(parameter);
+        EXPECT_THAT(host_->edits(), ElementsAre(begin, changed.str(), end));
+        EXPECT_EQ(host_->readParameter(parameter), step);
+    }
+}
+
+TEST_F(OrivEditorWindow, AKnobDragSendsOneBeginItsChangesAndOneEnd) {
+    pressAndTurn(VcfCut);
+    EXPECT_EQ(GetCapture(), host_->editorWindow()) << "the drag holds the pointer";
+    host_->release(onKnob(VcfCut, 10, 0));
+    EXPECT_EQ(GetCapture(), nullptr);
+
+    const std::vector<std::string> edits = host_->edits();
+    ASSERT_GE(edits.size(), 4u) << ::testing::PrintToString(edits);
+    EXPECT_EQ(edits.front(), "begin 4");
+    EXPECT_EQ(edits.back(), "end 4");
+    for (size_t i = 1; i + 1 < edits.size(); ++i)
+        EXPECT_EQ(edits[i].rfind("changed 4 ", 0), 0u) << edits[i];
+    // At three o'clock: a sixth of the 270-degree arc before its end.
+    EXPECT_NEAR(host_->readParameter(VcfCut), 5.0f / 6.0f, 0.01f);
+}
+
+TEST_F(OrivEditorWindow, TheHostsLinearKnobModeMakesADragRightRaiseTheValue) {
+    hostWrites(VcaSus, 0.25f);
+    ASSERT_EQ(host_->dispatch(EditorKnobModeChange, 0, 2), 1);
+    // 200 pixels cover the whole range.
+    host_->press(onKnob(VcaSus));
+    host_->moveTo(onKnob(VcaSus, 60, 0));
+    host_->moveTo(onKnob(VcaSus, 100, 0));
+    host_->release(onKnob(VcaSus, 100, 0));
+    host_->dispatch(EditorKnobModeChange, 0, 0);
+    EXPECT_NEAR(host_->readParameter(VcaSus), 0.75f, 1e-4f);
+    const std::vector<std::string> edits = host_->edits();
+    ASSERT_FALSE(edits.empty());
+    EXPECT_EQ(edits.front(), "begin 12");
+    EXPECT_EQ(edits.back(), "end 12");
+}
+
+TEST_F(OrivEditorWindow, LosingThePointerMidDragStillEndsTheGesture) {
+    // The host (or the system) releases the capture.
+    pressAndTurn(VcfReso);
+    ASSERT_EQ(GetCapture(), host_->editorWindow());
+    ReleaseCapture();
+    ASSERT_FALSE(host_->edits().empty());
+    EXPECT_EQ(host_->edits().back(), "end 5");
+    // Another window takes it.
+    host_->clearRequests();
+    pressAndTurn(VcfReso);
+    ASSERT_EQ(GetCapture(), host_->editorWindow());
+    SetCapture(host_->hostWindow());
+    ReleaseCapture();
+    const std::vector<std::string> edits = host_->edits();
+    ASSERT_FALSE(edits.empty());
+    EXPECT_EQ(edits.front(), "begin 5");
+    EXPECT_EQ(edits.back(), "end 5");
+    // The release that comes late ends nothing a second time.
+    host_->release(onKnob(VcfReso, 10, 0));
+    EXPECT_EQ(host_->edits(), edits);
+}
+
+TEST_F(OrivEditorWindow, TheWheelStepsTheKnobUnderThePointerByATenth) {
+    hostWrites(VcfReso, 0.5f);
+    // The window's own wheel message: taken, so the host does not scroll as well.
+    EXPECT_EQ(host_->wheelAt(onKnob(VcfReso), 1), 0);
+    EXPECT_EQ(host_->hostWindowWheelMessages(), 0);
+    EXPECT_NEAR(host_->readParameter(VcfReso), 0.6f, 1e-5f);
+    ASSERT_EQ(host_->edits().size(), 3u) << ::testing::PrintToString(host_->edits());
+    EXPECT_EQ(host_->edits().front(), "begin 5");
+    EXPECT_EQ(host_->edits().back(), "end 5");
+
+    // The host's wheel call finds the knob under the system's pointer.
+    host_->movePointerTo(onKnob(VcfReso));
+    EXPECT_EQ(
+        host_->dispatch(VendorPrivateCall, kWheelVendorIndex, kWheelVendorValue, nullptr, -2.0f),
+        1);
+    EXPECT_NEAR(host_->readParameter(VcfReso), 0.4f, 1e-5f);
+
+    // Over the panel between the knobs nothing turns.
+    host_->clearRequests();
+    host_->wheelAt({480, 10}, 1);
+    EXPECT_EQ(host_->hostWindowWheelMessages(), 1) << "an unused wheel turn goes to the host";
+    host_->movePointerTo({480, 10});
+    EXPECT_EQ(
+        host_->dispatch(VendorPrivateCall, kWheelVendorIndex, kWheelVendorValue, nullptr, 1.0f), 0);
+    EXPECT_TRUE(host_->edits().empty()) << ::testing::PrintToString(host_->edits());
+}
+
+TEST_F(OrivEditorWindow, CtrlClickResetsAKnobToTheMiddleInsideExactlyOneGesture) {
+    hostWrites(VcfCut, 0.9f);
+    host_->click(onKnob(VcfCut, 0, -10), MK_CONTROL);
+    EXPECT_THAT(host_->edits(), ElementsAre("begin 4", "changed 4 0.5", "end 4"));
+    EXPECT_EQ(host_->readParameter(VcfCut), 0.5f);
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(OrivEditorWindow, AHostWriteMovesTheKnobAtTheNextIdleAsAFreshEditorShowsIt) {
+    const RECT area = knobArea(VcfCut);
+    host_->writeParameter(VcfCut, 0.0f);
+    reopen();
+    const PngImage atZero = host_->capture(area);
+    host_->writeParameter(VcfCut, 1.0f);
+    reopen();
+    const PngImage atOne = host_->capture(area);
+    ASSERT_FALSE(compareImages(atZero, atOne, {0, 0}).matches) << "the knob's dot did not move";
+
+    hostWrites(VcfCut, 0.0f);
+    EXPECT_TRUE(samePixels(atZero, host_->capture(area)));
+    hostWrites(VcfCut, 1.0f);
+    EXPECT_TRUE(samePixels(atOne, host_->capture(area)));
+}
+
+TEST_F(OrivEditorWindow, AProgramChangeMovesEveryControlAtTheNextIdleAsAFreshEditorShowsIt) {
+    const PngImage basicPatch = host_->capture();
+    host_->dispatch(ProgramSelect, 0, 4); // Phase Bass: other range, wave and knobs
+    reopen();
+    const PngImage phaseBass = host_->capture();
+    ASSERT_FALSE(compareImages(basicPatch, phaseBass, {0, 0}).matches);
+
+    host_->dispatch(ProgramSelect, 0, 0);
+    host_->idle();
+    EXPECT_TRUE(samePixels(basicPatch, host_->capture()));
+    host_->dispatch(ProgramSelect, 0, 4);
+    host_->idle();
+    EXPECT_TRUE(samePixels(phaseBass, host_->capture()));
+}
+
+TEST_F(OrivEditorWindow, ClosedByTheHostDuringAButtonsModalIdleItFinishesTheClickThenCloses) {
+    Sleep(kModalIdlePauseMilliseconds);
+    host_->onNextHostIdle([this] { host_->dispatch(EditorDetach); });
+    host_->press(onButton(RangeButton16));
+    ASSERT_EQ(host_->hostIdleRequests(), 1) << "the press gave the host no idle time";
+    EXPECT_EQ(host_->editorWindow(), nullptr);
+    EXPECT_EQ(host_->childWindowCount(), 0);
+    EXPECT_THAT(host_->edits(), ElementsAre("begin 0", "changed 0 0", "end 0"));
+
+    // Idle calls to the closed editor, then it opens again as usual.
+    host_->idle(2);
+    open();
+    host_->click(onButton(WaveButton3));
+    EXPECT_THAT(host_->edits(), ElementsAre("begin 1", "changed 1 1", "end 1"));
+}
+
+TEST_F(OrivEditorWindow, ShutDownByTheHostDuringAButtonsModalIdleItEndsWithoutAWindow) {
+    Sleep(kModalIdlePauseMilliseconds);
+    host_->onNextHostIdle([this] { host_->shutdown(); });
+    host_->press(onButton(WaveButton2));
+    ASSERT_EQ(host_->hostIdleRequests(), 1) << "the press gave the host no idle time";
+    EXPECT_EQ(host_->childWindowCount(), 0);
+    WNDCLASSEXA info{};
+    info.cbSize = sizeof(info);
+    EXPECT_FALSE(GetClassInfoExA(host_->module(), host_->frameClassName().c_str(), &info))
+        << "the editor's window class outlived the instance";
+}
+
+TEST_F(OrivEditorWindow, ShutdownWithTheEditorOpenLeavesNoWindowAndNoWindowClass) {
+    host_->shutdown();
+    host_->pumpMessages();
+    EXPECT_EQ(host_->childWindowCount(), 0);
+    WNDCLASSEXA info{};
+    info.cbSize = sizeof(info);
+    EXPECT_FALSE(GetClassInfoExA(host_->module(), host_->frameClassName().c_str(), &info));
+}
+
+TEST_F(OrivEditorWindow, AHostThatDestroysItsWindowFirstCanStillCloseTheEditor) {
+    host_->closeEditor();
+    const int32_t closedObjects = host_->liveToolkitObjects();
+    ASSERT_GT(closedObjects, 0) << "the toolkit query is not answered";
+    open();
+    host_->destroyHostWindow();
+    host_->dispatch(EditorTick);
+    host_->dispatch(VendorPrivateCall, kWheelVendorIndex, kWheelVendorValue, nullptr, 1.0f);
+    host_->dispatch(EditorDetach);
+    host_->dispatch(EditorTick);
+    EXPECT_EQ(host_->liveToolkitObjects(), closedObjects);
+}
+
+TEST_F(OrivEditorWindow, OpeningAgainWithoutAClosingReplacesTheEditorsWindow) {
+    ASSERT_EQ(host_->dispatch(EditorAttach, 0, 0, host_->hostWindow()), 1);
+    host_->pumpMessages();
+    EXPECT_EQ(host_->childWindowCount(), 1);
+    EXPECT_NE(host_->editorWindow(), nullptr);
+}
+
+TEST_F(OrivEditorWindow, AHundredOpeningsWithClicksAndTurnsLeaveNothingBehind) {
+    host_->closeEditor();
+    const int32_t closedObjects = host_->liveToolkitObjects();
+    ASSERT_GT(closedObjects, 0) << "the toolkit query is not answered";
+    for (int cycle = 0; cycle < 100; ++cycle) {
+        open();
+        host_->click(onButton(kFirstButtonTag + cycle % 6));
+        host_->wheelAt(onKnob(LfoFreq), cycle % 2 == 0 ? 1 : -1);
+        host_->writeParameter(VcfCut, static_cast<float>(cycle % 10) / 10.0f);
+        host_->idle();
+        host_->closeEditor();
+        ASSERT_EQ(host_->childWindowCount(), 0) << "cycle " << cycle;
+    }
+    EXPECT_EQ(host_->liveToolkitObjects(), closedObjects);
+}
+
+// --- snapshots ---------------------------------------------------------------------------------
+
+class OrivEditorSnapshot : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string folder =
+            testing_paths::binaryDir() + testing_paths::kSeparator + "reference\\oriv";
+        std::string error;
+        ASSERT_TRUE(readSnapshotManifest(folder, references_, error)) << error;
+        referenceFolder_ = folder;
+        std::filesystem::create_directories(snapshotFolder());
+    }
+
+    static std::string snapshotFolder() {
+        return testing_paths::binaryDir() + testing_paths::kSeparator + "snapshots";
+    }
+
+    // Renders `settings` the way the reference images were written, and reads it back.
+    PngImage render(const PluginSettings& settings, const std::string& name) {
+        SnapshotOptions options;
+        options.plugin = testing_paths::pluginPath("Oriv");
+        options.output = snapshotFolder() + testing_paths::kSeparator + name;
+        options.settings = settings;
+        std::ostringstream out, err;
+        EXPECT_EQ(runSnapshot(options, out, err), 0) << err.str();
+        std::cout << out.str();
+        PngImage image;
+        std::string error;
+        EXPECT_TRUE(readPngFile(options.output, image, error)) << error;
+        return image;
+    }
+    PngImage reference(const ReferenceSnapshot& snapshot) {
+        PngImage image;
+        std::string error;
+        EXPECT_TRUE(readPngFile(referenceFolder_ + testing_paths::kSeparator + snapshot.image,
+                                image, error))
+            << error;
+        return image;
+    }
+
+    std::vector<ReferenceSnapshot> references_;
+    std::string referenceFolder_;
+};
+
+TEST_F(OrivEditorSnapshot, MatchesEachReferenceImage) {
+    ASSERT_GE(references_.size(), 2u);
+    for (const ReferenceSnapshot& snapshot : references_) {
+        SCOPED_TRACE(snapshot.image + " " + snapshot.arguments);
+        const PngImage expected = reference(snapshot);
+        ASSERT_EQ(expected.width, 500);
+        ASSERT_EQ(expected.height, 170);
+        const ImageComparison comparison =
+            compareImages(expected, render(snapshot.settings, snapshot.image), PixelTolerance{});
+        EXPECT_TRUE(comparison.matches)
+            << comparison.report << "\n  reference: " << referenceFolder_ << '\\' << snapshot.image
+            << "\n  snapshot:  " << snapshotFolder() << '\\' << snapshot.image;
+    }
+}
+
+TEST_F(OrivEditorSnapshot, WithOneKnobElsewhereNoLongerMatches) {
+    // The first reference is the default program, with the cutoff knob at its top.
+    ASSERT_FALSE(references_.empty());
+    const ReferenceSnapshot& snapshot = references_.front();
+    ASSERT_TRUE(snapshot.arguments.empty()) << snapshot.arguments;
+    PluginSettings moved = snapshot.settings;
+    moved.sets.push_back("VcfCut=0");
+    const ImageComparison comparison = compareImages(
+        reference(snapshot), render(moved, "moved-" + snapshot.image), PixelTolerance{});
+    EXPECT_FALSE(comparison.matches) << "a moved knob went unnoticed";
+}
+
+} // namespace
