@@ -70,8 +70,9 @@ inline CommandResult runTool(const std::string& tool, const std::string& argumen
     command += quoted(outputPath);
     command += " 2>&1";
 #if defined(_WIN32)
-    // cmd.exe strips the outer quotes of a command line that starts with one.
-    const int status = std::system(quoted(command).c_str());
+    // cmd.exe strips the outer quotes of a command line that starts with one. Qualified: for a
+    // non-const string, argument-dependent lookup prefers std::quoted where <iomanip> is seen.
+    const int status = std::system(testing_paths::quoted(command).c_str());
     CommandResult result{status, {}};
 #else
     const int status = std::system(command.c_str());
