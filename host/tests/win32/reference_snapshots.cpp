@@ -1,9 +1,13 @@
 #include "reference_snapshots.h"
 
+#include "binary_dir.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 bool readSnapshotManifest(const std::string& folder, std::vector<ReferenceSnapshot>& snapshots,
@@ -107,4 +111,97 @@ ImageComparison compareImages(const PngImage& expected, const PngImage& actual,
             hexColour(result.worstExpected) + ", got " + hexColour(result.worstActual) + ", " +
             std::to_string(result.worstDifference) + " levels apart";
     return result;
+}
+
+::testing::AssertionResult samePixels(const PngImage& expected, const PngImage& actual) {
+    if (expected.pixels.empty()) return ::testing::AssertionFailure() << "nothing was captured";
+    const ImageComparison comparison = compareImages(expected, actual, {0, 0});
+    if (comparison.matches) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << comparison.report;
+}
+
+namespace {
+
+std::string inBinaryDir(const std::string& first, const std::string& second) {
+    return testing_paths::binaryDir() + testing_paths::kSeparator + first +
+           testing_paths::kSeparator + second;
+}
+
+std::string referenceFolder(const std::string& folder) {
+    return inBinaryDir("reference", folder);
+}
+
+// qxahost snapshot's work for `settings`, read back; false with `error`.
+bool renderSnapshot(const std::string& pluginName, const PluginSettings& settings,
+                    const std::string& imageName, PngImage& image, std::string& error) {
+    SnapshotOptions options;
+    options.plugin = testing_paths::pluginPath(pluginName);
+    options.output = inBinaryDir("snapshots", imageName);
+    options.settings = settings;
+    std::filesystem::create_directories(inBinaryDir("snapshots", ""));
+    std::ostringstream out, err;
+    if (runSnapshot(options, out, err) != 0) {
+        error = err.str();
+        return false;
+    }
+    std::cout << out.str();
+    return readPngFile(options.output, image, error);
+}
+
+} // namespace
+
+::testing::AssertionResult snapshotsMatchTheirReferences(const std::string& pluginName,
+                                                         const std::string& folder, int width,
+                                                         int height) {
+    std::vector<ReferenceSnapshot> snapshots;
+    std::string error;
+    if (!readSnapshotManifest(referenceFolder(folder), snapshots, error))
+        return ::testing::AssertionFailure() << error;
+    std::string mismatches;
+    for (const ReferenceSnapshot& snapshot : snapshots) {
+        const std::string name =
+            snapshot.image + (snapshot.arguments.empty() ? "" : " ") + snapshot.arguments;
+        const std::string referencePath =
+            referenceFolder(folder) + testing_paths::kSeparator + snapshot.image;
+        PngImage expected;
+        PngImage actual;
+        if (!readPngFile(referencePath, expected, error) ||
+            !renderSnapshot(pluginName, snapshot.settings, snapshot.image, actual, error))
+            return ::testing::AssertionFailure() << name << ": " << error;
+        if (expected.width != width || expected.height != height)
+            return ::testing::AssertionFailure()
+                   << referencePath << " is " << expected.width << " x " << expected.height
+                   << " pixels, not the editor's " << width << " x " << height;
+        const ImageComparison comparison = compareImages(expected, actual, PixelTolerance{});
+        if (!comparison.matches)
+            mismatches += "\n" + name + ": " + comparison.report +
+                          "\n  reference: " + referencePath +
+                          "\n  snapshot:  " + inBinaryDir("snapshots", snapshot.image);
+    }
+    if (!mismatches.empty()) return ::testing::AssertionFailure() << mismatches;
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult aChangedSnapshotDiffers(const std::string& pluginName,
+                                                   const std::string& folder,
+                                                   const std::string& extraSet) {
+    std::vector<ReferenceSnapshot> snapshots;
+    std::string error;
+    if (!readSnapshotManifest(referenceFolder(folder), snapshots, error))
+        return ::testing::AssertionFailure() << error;
+    const ReferenceSnapshot& snapshot = snapshots.front();
+    PluginSettings changed = snapshot.settings;
+    changed.sets.push_back(extraSet);
+    PngImage expected;
+    PngImage actual;
+    if (!readPngFile(referenceFolder(folder) + testing_paths::kSeparator + snapshot.image, expected,
+                     error) ||
+        !renderSnapshot(pluginName, changed, "changed-" + snapshot.image, actual, error))
+        return ::testing::AssertionFailure() << error;
+    const ImageComparison comparison = compareImages(expected, actual, PixelTolerance{});
+    if (comparison.matches)
+        return ::testing::AssertionFailure()
+               << "--set " << extraSet << " went unnoticed: only " << comparison.differingPixels
+               << " pixels differ from " << snapshot.image;
+    return ::testing::AssertionSuccess();
 }

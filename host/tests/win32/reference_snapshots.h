@@ -7,6 +7,8 @@
 #include "editor_commands.h"
 #include "editor_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -44,3 +46,22 @@ struct ImageComparison {
 
 ImageComparison compareImages(const PngImage& expected, const PngImage& actual,
                               const PixelTolerance& tolerance);
+
+// Exactly the same pixels (captures of one editor compared with each other).
+::testing::AssertionResult samePixels(const PngImage& expected, const PngImage& actual);
+
+// The reference snapshots of one editor, copied next to the test executable into
+// reference/<folder> (the tests' CMakeLists copies them there).
+//
+// Each snapshot of the manifest, rendered afresh with qxahost snapshot's own code into
+// snapshots/ next to the test, matches its reference image within the default tolerance, and
+// the reference is width x height pixels. The snapshot command's report (the time to open the
+// editor and to run one idle pass) is printed.
+::testing::AssertionResult snapshotsMatchTheirReferences(const std::string& pluginName,
+                                                         const std::string& folder, int width,
+                                                         int height);
+// The manifest's first snapshot rendered with `extraSet` (--set NAME=VALUE) as well no longer
+// matches its reference: the comparison sees a change of one control.
+::testing::AssertionResult aChangedSnapshotDiffers(const std::string& pluginName,
+                                                   const std::string& folder,
+                                                   const std::string& extraSet);

@@ -2,7 +2,6 @@
 // boundary, its editor open in a host window, driven with the messages a person's pointer sends
 // to the editor's window and with the host's own calls, and its pixels compared with each other
 // and with the committed reference images in synth/tests/reference/.
-#include "binary_dir.h"
 #include "editor_host.h"
 #include "reference_snapshots.h"
 #include "synth_layout.h"
@@ -10,8 +9,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <iostream>
 #include <sstream>
 
 namespace {
@@ -44,13 +41,6 @@ RECT knobArea(int32_t parameter) {
 POINT onButton(int32_t tag) {
     const ControlPlacement& row = placement(tag);
     return {row.x + kSynthButtonWidth / 2, row.y + kSynthButtonHeight / 2};
-}
-
-::testing::AssertionResult samePixels(const PngImage& expected, const PngImage& actual) {
-    if (expected.pixels.empty()) return ::testing::AssertionFailure() << "nothing was captured";
-    const ImageComparison comparison = compareImages(expected, actual, {0, 0});
-    if (comparison.matches) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << comparison.report;
 }
 
 class OrivEditorWindow : public ::testing::Test {
@@ -320,73 +310,13 @@ TEST_F(OrivEditorWindow, AHundredOpeningsWithClicksAndTurnsLeaveNothingBehind) {
 
 // --- snapshots ---------------------------------------------------------------------------------
 
-class OrivEditorSnapshot : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const std::string folder =
-            testing_paths::binaryDir() + testing_paths::kSeparator + "reference\\oriv";
-        std::string error;
-        ASSERT_TRUE(readSnapshotManifest(folder, references_, error)) << error;
-        referenceFolder_ = folder;
-        std::filesystem::create_directories(snapshotFolder());
-    }
-
-    static std::string snapshotFolder() {
-        return testing_paths::binaryDir() + testing_paths::kSeparator + "snapshots";
-    }
-
-    // Renders `settings` the way the reference images were written, and reads it back.
-    PngImage render(const PluginSettings& settings, const std::string& name) {
-        SnapshotOptions options;
-        options.plugin = testing_paths::pluginPath("Oriv");
-        options.output = snapshotFolder() + testing_paths::kSeparator + name;
-        options.settings = settings;
-        std::ostringstream out, err;
-        EXPECT_EQ(runSnapshot(options, out, err), 0) << err.str();
-        std::cout << out.str();
-        PngImage image;
-        std::string error;
-        EXPECT_TRUE(readPngFile(options.output, image, error)) << error;
-        return image;
-    }
-    PngImage reference(const ReferenceSnapshot& snapshot) {
-        PngImage image;
-        std::string error;
-        EXPECT_TRUE(readPngFile(referenceFolder_ + testing_paths::kSeparator + snapshot.image,
-                                image, error))
-            << error;
-        return image;
-    }
-
-    std::vector<ReferenceSnapshot> references_;
-    std::string referenceFolder_;
-};
-
-TEST_F(OrivEditorSnapshot, MatchesEachReferenceImage) {
-    ASSERT_GE(references_.size(), 2u);
-    for (const ReferenceSnapshot& snapshot : references_) {
-        SCOPED_TRACE(snapshot.image + " " + snapshot.arguments);
-        const PngImage expected = reference(snapshot);
-        ASSERT_EQ(expected.width, 500);
-        ASSERT_EQ(expected.height, 170);
-        const ImageComparison comparison =
-            compareImages(expected, render(snapshot.settings, snapshot.image), PixelTolerance{});
-        EXPECT_TRUE(comparison.matches)
-            << comparison.report << "\n  reference: " << referenceFolder_ << '\\' << snapshot.image
-            << "\n  snapshot:  " << snapshotFolder() << '\\' << snapshot.image;
-    }
+TEST(OrivEditorSnapshot, MatchesEachReferenceImage) {
+    EXPECT_TRUE(snapshotsMatchTheirReferences("Oriv", "oriv", 500, 170));
 }
 
-TEST_F(OrivEditorSnapshot, WithOneKnobElsewhereNoLongerMatches) {
-    // The first reference is the default program, with the cutoff knob at its top.
-    ASSERT_FALSE(references_.empty());
-    const ReferenceSnapshot& snapshot = references_.front();
-    ASSERT_TRUE(snapshot.arguments.empty()) << snapshot.arguments;
-    PluginSettings moved = snapshot.settings;
-    moved.sets.push_back("VcfCut=0");
-    const ImageComparison comparison = compareImages(
-        reference(snapshot), render(moved, "moved-" + snapshot.image), PixelTolerance{});
-    EXPECT_FALSE(comparison.matches) << "a moved knob went unnoticed";
+TEST(OrivEditorSnapshot, WithTheCutoffKnobMovedNoLongerMatches) {
+    // The first reference is the default program, its cutoff knob at the top.
+    EXPECT_TRUE(aChangedSnapshotDiffers("Oriv", "oriv", "VcfCut=0"));
 }
 
 } // namespace
