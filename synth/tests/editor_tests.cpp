@@ -294,6 +294,15 @@ TEST_F(OrivEditorTest, OpeningTwiceClosesTheFirstFrame) {
     EXPECT_EQ(CBaseObject::liveObjectCount(), withOneFrame);
 }
 
+TEST_F(OrivEditorTest, AWindowThatCannotBeMadeLeavesNothingOpen) {
+    headless::failNextFrameWindow();
+    EXPECT_EQ(dispatch(EditorAttach, 0, 0, kHostWindow), 0);
+    EXPECT_FALSE(editor().isEditorOpen());
+    EXPECT_EQ(frame(), nullptr);
+    dispatch(EditorTick);
+    open(); // the next attempt works
+}
+
 TEST_F(OrivEditorTest, ShutdownWithAnOpenEditorLeavesNothingBehind) {
     open();
     const int32_t ole = headless::oleInitializeDepth();

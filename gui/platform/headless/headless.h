@@ -93,6 +93,9 @@ int32_t liveEditBoxes();
 void typeIntoEditBox(const std::string& text);
 void pressReturnInEditBox();
 
+// The next frame window cannot be created (as when the system refuses it).
+void failNextFrameWindow();
+
 // Counts of the process-wide calls, for tests of balanced initialisation.
 int32_t oleInitializeDepth();
 int32_t graphicsStartCount();

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <strings.h>
+#include <utility>
 
 namespace QXAGUI {
 
@@ -52,6 +53,7 @@ struct State {
     std::vector<PointerStep> script;
     size_t scriptPosition = 0;
     bool secondClick = false;
+    bool failNextWindow = false;
     int32_t oleDepth = 0;
     int32_t graphicsStarts = 0;
     int32_t paintsDispatched = 0;
@@ -333,6 +335,10 @@ void pressReturnInEditBox() {
     if (owner.frame()) owner.frame()->focusOn(nullptr);
 }
 
+void failNextFrameWindow() {
+    state().failNextWindow = true;
+}
+
 int32_t oleInitializeDepth() {
     return state().oleDepth;
 }
@@ -361,6 +367,7 @@ namespace platform {
 using namespace headless;
 
 std::unique_ptr<FrameWindow> createFrameWindow(CFrame& frame, void* hostWindow) {
+    if (std::exchange(state().failNextWindow, false)) return nullptr;
     return std::make_unique<HeadlessFrameWindow>(frame, hostWindow);
 }
 
