@@ -5,6 +5,7 @@
 #include "cslider.h"
 #include "ctagdisplay.h"
 #include "delay_layout.h"
+#include "editor_test_host.h"
 #include "malvoreeedit.h"
 #include "malvoreeeditor.h"
 #include "notevaluetable.h"
@@ -22,55 +23,14 @@ namespace {
 using namespace QXAGUI;
 using namespace malvoree;
 
-void* const kHostWindow = reinterpret_cast<void*>(0x3000);
-
-std::vector<std::string>* heard = nullptr;
-
-intptr_t recordingHost(DescriptorRecord*, int32_t opcode, int32_t index, intptr_t, void*,
-                       float option) {
-    if (opcode == HostVersion) return kInterfaceVersion;
-    if (!heard) return 0;
-    char text[64];
-    if (opcode == ParameterChanged) {
-        std::snprintf(text, sizeof text, "changed %d %g", index, static_cast<double>(option));
-        heard->emplace_back(text);
-    } else if (opcode == GestureBegin) {
-        heard->push_back("begin " + std::to_string(index));
-    } else if (opcode == GestureEnd) {
-        heard->push_back("end " + std::to_string(index));
-    }
-    return 0;
-}
-
-class MalvoreeEditorTest : public ::testing::Test {
+class MalvoreeEditorTest : public editor_test::EditorHostTest<MalvoreeEdit, MalvoreeEditor> {
 protected:
-    void SetUp() override {
-        headless::reset();
-        headless::clearResources();
+    void addResources() override {
         headless::addResource(headless::ResourceType::Bitmap, kDelayBackgroundBitmap, 463, 334);
         headless::addResource(headless::ResourceType::Bitmap, kSyncButtonBitmap, 40, 30);
         headless::addResource(headless::ResourceType::Bitmap, kSliderHandleBitmap, 27, 10);
         headless::addResource(headless::ResourceType::Data, kDelayKnobHandleName, 9, 9);
-        baselineObjects = CBaseObject::liveObjectCount();
-        heard = &log;
-        effect = new MalvoreeEdit(recordingHost);
     }
-    void TearDown() override {
-        if (effect) dispatch(Shutdown);
-        heard = nullptr;
-        EXPECT_EQ(CBaseObject::liveObjectCount(), baselineObjects) << "toolkit objects leaked";
-    }
-
-    intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0,
-                      void* pointer = nullptr, float option = 0.0f) {
-        DescriptorRecord* record = effect->descriptorRecord();
-        const intptr_t answer = record->dispatchFn(record, opcode, index, value, pointer, option);
-        if (opcode == Shutdown) effect = nullptr;
-        return answer;
-    }
-    MalvoreeEditor& editor() { return *static_cast<MalvoreeEditor*>(effect->editorObject()); }
-    CFrame* frame() { return editor().editorFrame(); }
-    void open() { ASSERT_EQ(dispatch(EditorAttach, 0, 0, kHostWindow), 1); }
     // The control of a parameter: its knob, button or slider, or its display.
     CControl* control(int32_t tag, bool display = false) {
         for (int32_t i = 0; i < frame()->childCount(); ++i) {
@@ -93,10 +53,6 @@ protected:
         headless::typeIntoEditBox(text);
         headless::pressReturnInEditBox();
     }
-
-    int32_t baselineObjects = 0;
-    std::vector<std::string> log;
-    MalvoreeEdit* effect = nullptr;
 };
 
 constexpr int32_t kDelay1 = headParameterIndex(0, kHeadDelay);
@@ -255,9 +211,9 @@ TEST_F(MalvoreeEditorTest, TypedValuesAreReadInEachDisplaysTerms) {
 
 TEST_F(MalvoreeEditorTest, ATypedValueIsWrittenInsideOneGesture) {
     open();
-    log.clear();
+    log.requests.clear();
     type(kDamp3, "20");
-    EXPECT_EQ(log, (std::vector<std::string>{"begin 12", "changed 12 0.2", "end 12"}));
+    EXPECT_EQ(log.requests, (std::vector<std::string>{"begin 12", "changed 12 0.2", "end 12"}));
 }
 
 TEST_F(MalvoreeEditorTest, OutOfRangeValuesAreClampedAndGibberishWritesNothing) {
@@ -265,10 +221,10 @@ TEST_F(MalvoreeEditorTest, OutOfRangeValuesAreClampedAndGibberishWritesNothing) 
     type(kFeedback2, "250");
     EXPECT_EQ(effect->readParameter(kFeedback2), 1.0f);
     hostWrites(kPan1, 0.25f);
-    log.clear();
+    log.requests.clear();
     type(kPan1, "left a bit");
     EXPECT_EQ(effect->readParameter(kPan1), 0.25f);
-    EXPECT_EQ(log, (std::vector<std::string>{"begin 4", "end 4"}));
+    EXPECT_EQ(log.requests, (std::vector<std::string>{"begin 4", "end 4"}));
     // The display shows the parameter's value again, not the typed text.
     EXPECT_EQ(shown(kPan1), "L 32");
 }
@@ -279,10 +235,10 @@ TEST_F(MalvoreeEditorTest, ClosingTheEditorWhileTypingWritesNothing) {
     const ViewRect bounds = display(kDamp3)->bounds();
     frame()->pointerDown({bounds.left + 2, bounds.top + 2}, ButtonLeft);
     headless::typeIntoEditBox("90");
-    log.clear();
+    log.requests.clear();
     dispatch(EditorDetach);
     EXPECT_EQ(effect->readParameter(kDamp3), 0.4f);
-    EXPECT_EQ(log, (std::vector<std::string>{"end 12"}));
+    EXPECT_EQ(log.requests, (std::vector<std::string>{"end 12"}));
     EXPECT_EQ(headless::liveEditBoxes(), 0);
 }
 
