@@ -1,5 +1,6 @@
 #include "ctextedit.h"
 
+#include "cdragcontainer.h"
 #include "cdrawcontext.h"
 #include "cframe.h"
 #include "platform/platform.h"
@@ -154,6 +155,27 @@ bool CTextEdit::detachFrom(CViewContainer* parent) {
     // Leaving the tree (the editor closes) cancels an edit: nothing is written.
     endEdit(false);
     return CParamDisplay::detachFrom(parent);
+}
+
+bool CTextEdit::dropData(CDragContainer* drag, const ViewPoint& /*point*/) {
+    if (!drag || editBox_) return false;
+    int32_t size = 0;
+    int32_t type = DragItemNone;
+    const char* dropped = drag->firstItem(size, type);
+    if (!dropped || type != DragTextItem) return false;
+    RetainScope<CTextEdit> keep(this);
+    char before[kTextEditCapacity];
+    std::memcpy(before, text_, sizeof before);
+    copyTextBounded(text_, dropped);
+    // The same bracket as a typed commit; the focus stays where it is.
+    if (listener_) listener_->controlEditOpens(this);
+    if (frame_) frame_->editBegins(tag_);
+    if (std::strcmp(before, text_) != 0) {
+        markNeedsRepaint(true);
+        if (listener_) listener_->controlChanged(this);
+    }
+    editEnded();
+    return true;
 }
 
 // --- the rest --------------------------------------------------------------------------------
