@@ -213,7 +213,8 @@ TEST_F(FrameWindowTest, ClassIsTheModulesOwnWithDoubleClicksAndNoBackground) {
 }
 
 TEST_F(FrameWindowTest, IsRegisteredForDropping) {
-    IDropTarget* other = win32::createRefusingDropTarget();
+    IDropTarget* other = new win32::CDropTarget(*frame_);
+    other->AddRef();
     EXPECT_EQ(RegisterDragDrop(window_, other), DRAGDROP_E_ALREADYREGISTERED);
     other->Release();
     EXPECT_EQ(win32::liveDropTargets(), 1);
