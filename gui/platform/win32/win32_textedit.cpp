@@ -91,8 +91,10 @@ std::string Win32EditBox::text() const {
 }
 
 HBRUSH Win32EditBox::replaceBrush(COLORREF colour) {
-    if (brush_) DeleteObject(brush_);
+    // Made before the old one goes, so it never comes back with the old one's handle.
+    HBRUSH old = brush_;
     brush_ = CreateSolidBrush(colour);
+    if (old) DeleteObject(old);
     return brush_;
 }
 

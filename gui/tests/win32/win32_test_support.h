@@ -13,6 +13,24 @@
 
 namespace QXAGUI::testing {
 
+// A captioned top-level window of its own class (registered with procedure on first use)
+// whose client area is clientWidth x clientHeight: the host's window that frames open in.
+inline HWND createHostWindow(const wchar_t* className, WNDPROC procedure, int x, int y,
+                             int clientWidth, int clientHeight) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = className;
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    if (!RegisterClassW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return nullptr;
+    RECT area{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&area, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    return CreateWindowExW(0, className, L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
+                           area.right - area.left, area.bottom - area.top, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
 // Starts GDI+ for the test's lifetime, as GDIPlusGlobals does for a plug-in.
 class GraphicsTest : public ::testing::Test {
 protected:
