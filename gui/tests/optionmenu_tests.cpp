@@ -118,16 +118,6 @@ TEST_F(OptionMenuTest, StoreValueCanMoveTheTickToTheNewEntry) {
     EXPECT_TRUE(menu->entry(2)->isTicked()); // the plain form leaves the tick alone
 }
 
-TEST_F(OptionMenuTest, ItemFlagsAreSetAndClearedOneByOne) {
-    CMenuItem item("x", CMenuItem::Ticked);
-    item.setEnabled(false);
-    item.setIsTitle(true);
-    EXPECT_EQ(item.flags(), CMenuItem::Ticked | CMenuItem::Disabled | CMenuItem::IsTitle);
-    item.setTicked(false);
-    item.setEnabled(true);
-    EXPECT_EQ(item.flags(), CMenuItem::IsTitle);
-}
-
 TEST_F(OptionMenuTest, ASubmenuLivesAsLongAsAnEntryHoldsIt) {
     COptionMenu* menu = addMenu({"a"});
     COptionMenu* sub = makeMenu({"x", "y"});

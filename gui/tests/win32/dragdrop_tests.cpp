@@ -304,13 +304,10 @@ public:
 };
 
 // A frame in a host window with a text edit at (10, 10, 60, 24); nothing else takes drops.
-class DropTargetTest : public ::testing::Test {
+class DropTargetTest : public HostedFrameTest {
 protected:
     void SetUp() override {
-        host_ = createHostWindow(L"QxaDropHost", DefWindowProcW, 100, 100, 200, 100);
-        ASSERT_NE(host_, nullptr);
-        frame_ = new CFrame(ViewRect(0, 0, 200, 100), host_, nullptr);
-        window_ = static_cast<HWND>(frame_->systemWindow());
+        ASSERT_NO_FATAL_FAILURE(openFrame(L"QxaDropHost", 200, 100));
         edit_ = new CTextEdit({10, 10, 60, 24}, &listener_, 2, "1.000");
         frame_->appendChild(edit_);
         target_ = win32::registeredDropTarget(window_);
@@ -318,8 +315,7 @@ protected:
         data_.offerText(L"0.5");
     }
     void TearDown() override {
-        frame_->release();
-        DestroyWindow(host_);
+        HostedFrameTest::TearDown();
         EXPECT_EQ(data_.outstandingMedia, 0);
         EXPECT_EQ(data_.references(), 1u);
         EXPECT_EQ(win32::dragInProgress(), nullptr);
@@ -347,9 +343,6 @@ protected:
 
     Listener listener_;
     TestDataObject data_;
-    HWND host_ = nullptr;
-    HWND window_ = nullptr;
-    CFrame* frame_ = nullptr;
     CTextEdit* edit_ = nullptr;
     win32::CDropTarget* target_ = nullptr;
 };
@@ -394,7 +387,7 @@ TEST_F(DropTargetTest, ADragLeftOpenEndsWithTheFrame) {
     enter(DROPEFFECT_COPY, 30, 15);
     ASSERT_NE(win32::dragInProgress(), nullptr);
     frame_->release();
-    frame_ = new CFrame(ViewRect(0, 0, 10, 10), nullptr, nullptr); // for TearDown
+    frame_ = nullptr;
     EXPECT_EQ(win32::dragInProgress(), nullptr);
     EXPECT_EQ(data_.references(), 1u);
 }

@@ -177,27 +177,17 @@ public:
 };
 
 // A frame in a host window with an option menu at (10, 20, 90, 34).
-class PopUpTest : public ::testing::Test {
+class PopUpTest : public HostedFrameTest {
 protected:
     void SetUp() override {
-        host_ = createHostWindow(L"QxaMenuHost", DefWindowProcW, 100, 100, 200, 100);
-        ASSERT_NE(host_, nullptr);
-        frame_ = new CFrame(ViewRect(0, 0, 200, 100), host_, nullptr);
-        window_ = static_cast<HWND>(frame_->systemWindow());
+        ASSERT_NO_FATAL_FAILURE(openFrame(L"QxaMenuHost", 200, 100));
         menu_ = new COptionMenu({10, 20, 90, 34}, &listener_, 3);
         for (const char* title : {"one", "two", "three"})
             menu_->addEntry(title);
         frame_->appendChild(menu_);
     }
-    void TearDown() override {
-        frame_->release();
-        DestroyWindow(host_);
-    }
 
     Listener listener_;
-    HWND host_ = nullptr;
-    HWND window_ = nullptr;
-    CFrame* frame_ = nullptr;
     COptionMenu* menu_ = nullptr;
 };
 

@@ -32,14 +32,10 @@ LPARAM at(int x, int y) {
 
 // A 300 x 200 frame in a host window; a group at (20, 30) holds the display at (10, 20, 61, 34)
 // in Arial 11 (so at (30, 50) in the frame window).
-class TextEditWindowTest : public ::testing::Test {
+class TextEditWindowTest : public HostedFrameTest {
 protected:
     void SetUp() override {
-        host_ = createHostWindow(L"QxaTextEditHost", DefWindowProcW, 100, 100, 300, 200);
-        ASSERT_NE(host_, nullptr);
-        frame_ = new CFrame(ViewRect(0, 0, 300, 200), host_, nullptr);
-        window_ = static_cast<HWND>(frame_->systemWindow());
-        ASSERT_NE(window_, nullptr);
+        ASSERT_NO_FATAL_FAILURE(openFrame(L"QxaTextEditHost", 300, 200));
         auto* group = new CViewContainer({20, 30, 220, 130}, frame_);
         frame_->appendChild(group);
         edit_ = new CTextEdit({10, 20, 61, 34}, &listener_, 5, "-6.00");
@@ -50,8 +46,7 @@ protected:
         group->appendChild(edit_);
     }
     void TearDown() override {
-        if (frame_) frame_->release();
-        if (host_ && IsWindow(host_)) DestroyWindow(host_);
+        HostedFrameTest::TearDown();
         EXPECT_EQ(win32::liveEditBoxes(), 0);
     }
 
@@ -80,9 +75,6 @@ protected:
     }
 
     Listener listener_;
-    HWND host_ = nullptr;
-    HWND window_ = nullptr;
-    CFrame* frame_ = nullptr;
     CTextEdit* edit_ = nullptr;
 };
 

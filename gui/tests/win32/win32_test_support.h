@@ -3,6 +3,7 @@
 // round differently from Windows'.
 #pragma once
 
+#include "cframe.h"
 #include "platform/win32/win32_platform.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +31,28 @@ inline HWND createHostWindow(const wchar_t* className, WNDPROC procedure, int x,
                            area.right - area.left, area.bottom - area.top, nullptr, nullptr,
                            GetModuleHandleW(nullptr), nullptr);
 }
+
+// A frame without an editor filling the client area of a host window of its own class; the
+// frame and then the host window go after the test (a test may release the frame first).
+class HostedFrameTest : public ::testing::Test {
+protected:
+    void openFrame(const wchar_t* hostClass, int width, int height) {
+        host_ = createHostWindow(hostClass, DefWindowProcW, 100, 100, width, height);
+        ASSERT_NE(host_, nullptr);
+        frame_ = new CFrame(ViewRect(0, 0, width, height), host_, nullptr);
+        window_ = static_cast<HWND>(frame_->systemWindow());
+        ASSERT_NE(window_, nullptr);
+    }
+    void TearDown() override {
+        if (frame_) frame_->release();
+        frame_ = nullptr;
+        if (host_ && IsWindow(host_)) DestroyWindow(host_);
+    }
+
+    HWND host_ = nullptr;
+    HWND window_ = nullptr;
+    CFrame* frame_ = nullptr;
+};
 
 // Starts GDI+ for the test's lifetime, as GDIPlusGlobals does for a plug-in.
 class GraphicsTest : public ::testing::Test {
