@@ -1,6 +1,7 @@
 // Malvoree's editor on the toolkit's headless back-end: its size and placement, the displays'
 // texts, typed values in every display's terms, and how the panel follows the effect.
 #include "cbitmap.h"
+#include "cdragcontainer.h"
 #include "cframe.h"
 #include "cslider.h"
 #include "ctagdisplay.h"
@@ -227,6 +228,44 @@ TEST_F(MalvoreeEditorTest, OutOfRangeValuesAreClampedAndGibberishWritesNothing) 
     EXPECT_EQ(log.requests, (std::vector<std::string>{"begin 4", "end 4"}));
     // The display shows the parameter's value again, not the typed text.
     EXPECT_EQ(shown(kPan1), "L 32");
+}
+
+// Text dragged from elsewhere, one item.
+class DraggedText : public CDragContainer {
+public:
+    explicit DraggedText(std::string text) : text_(std::move(text)) {}
+    const char* firstItem(int32_t& size, int32_t& type) override {
+        size = static_cast<int32_t>(text_.size());
+        type = DragTextItem;
+        return text_.c_str();
+    }
+    const char* nextItem(int32_t& size, int32_t& type) override {
+        size = 0;
+        type = DragItemNone;
+        return nullptr;
+    }
+    int32_t itemType(int32_t index) override { return index == 0 ? DragItemText : DragItemNone; }
+    int32_t itemCount() override { return 1; }
+
+private:
+    std::string text_;
+};
+
+TEST_F(MalvoreeEditorTest, TextDroppedOnADisplayIsTakenAsTyped) {
+    open();
+    log.requests.clear();
+    auto* drag = new DraggedText("-6 dB");
+    const ViewRect bounds = display(kVolume4)->bounds();
+    const ViewPoint inside{bounds.left + 3, bounds.top + 3};
+    frame()->dragEntered(drag, inside);
+    EXPECT_TRUE(frame()->dropData(drag, inside));
+    EXPECT_NEAR(effect->readParameter(kVolume4), 0.501187f, 1e-5f);
+    EXPECT_EQ(log.requests.front(), "begin 18");
+    EXPECT_EQ(log.requests.back(), "end 18");
+    // Dropped on a knob, nothing takes it.
+    const ViewRect knob = control(kVolume4)->bounds();
+    EXPECT_FALSE(frame()->dropData(drag, {knob.left + 3, knob.top + 3}));
+    drag->release();
 }
 
 TEST_F(MalvoreeEditorTest, ClosingTheEditorWhileTypingWritesNothing) {
