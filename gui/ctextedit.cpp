@@ -1,11 +1,13 @@
 #include "ctextedit.h"
 
+#include "cdragcontainer.h"
 #include "cdrawcontext.h"
 #include "cframe.h"
 #include "platform/platform.h"
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace QXAGUI {
 
@@ -127,7 +129,10 @@ void CTextEdit::endEdit(bool commit) {
     // The box leaves first: the kill-focus message its destruction sends finds no edit.
     std::unique_ptr<TextEditBox> box = std::move(editBox_);
     if (!box) return;
-    RetainScope<CTextEdit> keep(this);
+    // A commit calls the listener, which may drop the last other reference; a cancel may run
+    // from the destructor, where nothing may be retained any more.
+    std::optional<RetainScope<CTextEdit>> keep;
+    if (commit) keep.emplace(this);
     char before[kTextEditCapacity];
     std::memcpy(before, text_, sizeof before);
     if (commit) copyTextBounded(text_, box->text().c_str());
@@ -154,6 +159,27 @@ bool CTextEdit::detachFrom(CViewContainer* parent) {
     // Leaving the tree (the editor closes) cancels an edit: nothing is written.
     endEdit(false);
     return CParamDisplay::detachFrom(parent);
+}
+
+bool CTextEdit::dropData(CDragContainer* drag, const ViewPoint& /*point*/) {
+    if (!drag || editBox_) return false;
+    int32_t size = 0;
+    int32_t type = DragItemNone;
+    const char* dropped = drag->firstItem(size, type);
+    if (!dropped || type != DragTextItem) return false;
+    RetainScope<CTextEdit> keep(this);
+    char before[kTextEditCapacity];
+    std::memcpy(before, text_, sizeof before);
+    copyTextBounded(text_, dropped);
+    // The same bracket as a typed commit; the focus stays where it is.
+    if (listener_) listener_->controlEditOpens(this);
+    if (frame_) frame_->editBegins(tag_);
+    if (std::strcmp(before, text_) != 0) {
+        markNeedsRepaint(true);
+        if (listener_) listener_->controlChanged(this);
+    }
+    editEnded();
+    return true;
 }
 
 // --- the rest --------------------------------------------------------------------------------

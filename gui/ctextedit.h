@@ -11,6 +11,8 @@
 //                              the text changed
 //   focus elsewhere / click -> the same as Return
 //   box destroyed           -> its kill-focus message does not end the edit a second time
+//   text dropped on it      -> taken as if typed and committed, inside one gesture (files,
+//                              and anything while the box is open, are refused)
 //   editor closed, display
 //   removed or destroyed    -> the box goes without a word to the listener; the gesture ends
 #pragma once
@@ -50,6 +52,7 @@ public:
     void gainFocus() override;
     // Leaving the view tree while editing cancels the edit.
     bool detachFrom(CViewContainer* parent) override;
+    bool dropData(CDragContainer* drag, const ViewPoint& point) override;
     bool isKindOf(const char* className) const override;
     CView* clone() const override;
 

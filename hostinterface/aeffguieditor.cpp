@@ -2,6 +2,7 @@
 
 #include "audioeffectx.h"
 #include "cbaseobject.h"
+#include "cbitmap.h"
 #include "cdrawcontext.h"
 #include "cframe.h"
 
@@ -181,6 +182,28 @@ void AEffGUIEditor::releaseFrame() {
     frame_ = nullptr;
     if (frame) frame->release();
     AEffEditor::closeEditor();
+}
+
+void AEffGUIEditor::sizeFromBackground(const CBitmap& background, int32_t width, int32_t height) {
+    const bool loaded = background.isLoaded();
+    rect_.top = 0;
+    rect_.left = 0;
+    rect_.bottom = static_cast<int16_t>(loaded ? background.height() : height);
+    rect_.right = static_cast<int16_t>(loaded ? background.width() : width);
+}
+
+CFrame* AEffGUIEditor::openFrame(void* window, CBitmap* background) {
+    if (frame_) closeEditor();
+    AEffEditor::openEditor(window);
+    auto* frame = new CFrame({0, 0, rect_.right, rect_.bottom}, window, this);
+    if (window && !frame->systemWindow()) {
+        frame->release();
+        AEffEditor::closeEditor();
+        return nullptr;
+    }
+    frame->setBackdrop(background);
+    frame_ = frame;
+    return frame;
 }
 
 intptr_t AEffGUIEditor::answerToolkitQuery(int32_t index, intptr_t value, void* pointer) {

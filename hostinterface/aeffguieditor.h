@@ -15,8 +15,9 @@
 
 class AudioEffect;
 namespace QXAGUI {
+class CBitmap;
 class CFrame;
-}
+} // namespace QXAGUI
 
 // One row of an editor's static control table; a negative tag ends the table.
 enum ControlKind : int32_t {
@@ -79,6 +80,11 @@ protected:
     bool deferCloseWhileBusy();
     // Drops the frame (the frame releases its views) and clears the host's window.
     void releaseFrame();
+    // The editor's size: the background's, or the panel's own when it could not be loaded.
+    void sizeFromBackground(const QXAGUI::CBitmap& background, int32_t width, int32_t height);
+    // Opens a frame of the editor's size in window, with background as its backdrop, closing
+    // an open one first. Null, and the editor left closed, when no window can be made.
+    QXAGUI::CFrame* openFrame(void* window, QXAGUI::CBitmap* background);
 
     EditorRect rect_{};
 

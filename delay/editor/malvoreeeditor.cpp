@@ -23,11 +23,7 @@ MalvoreeEditor::MalvoreeEditor(Malvoree* effect)
       knobHandle_(new CBitmap(ResourceRef::byName(kDelayKnobHandleName))),
       syncFace_(new CBitmap(ResourceRef::byNumber(kSyncButtonBitmap))),
       sliderHandle_(new CBitmap(ResourceRef::byNumber(kSliderHandleBitmap))) {
-    const bool loaded = background_->isLoaded();
-    rect_.top = 0;
-    rect_.left = 0;
-    rect_.bottom = static_cast<int16_t>(loaded ? background_->height() : kDelayEditorHeight);
-    rect_.right = static_cast<int16_t>(loaded ? background_->width() : kDelayEditorWidth);
+    sizeFromBackground(*background_, kDelayEditorWidth, kDelayEditorHeight);
 }
 
 MalvoreeEditor::~MalvoreeEditor() {
@@ -37,16 +33,8 @@ MalvoreeEditor::~MalvoreeEditor() {
 }
 
 bool MalvoreeEditor::openEditor(void* window) {
-    if (frame_) closeEditor();
-    AEffGUIEditor::openEditor(window);
-    auto* frame = new CFrame({0, 0, rect_.right, rect_.bottom}, window, this);
-    if (window && !frame->systemWindow()) {
-        frame->release();
-        AEffEditor::closeEditor();
-        return false;
-    }
-    frame_ = frame;
-    frame->setBackdrop(background_);
+    CFrame* frame = openFrame(window, background_);
+    if (!frame) return false;
     for (const ControlPlacement& row : delayControlLayout) {
         if (row.tag < 0) break;
         if (!isValidParameter(row.tag)) continue;

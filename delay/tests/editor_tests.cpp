@@ -1,10 +1,12 @@
 // Malvoree's editor on the toolkit's headless back-end: its size and placement, the displays'
 // texts, typed values in every display's terms, and how the panel follows the effect.
 #include "cbitmap.h"
+#include "cdragcontainer.h"
 #include "cframe.h"
 #include "cslider.h"
 #include "ctagdisplay.h"
 #include "delay_layout.h"
+#include "editor_test_host.h"
 #include "malvoreeedit.h"
 #include "malvoreeeditor.h"
 #include "notevaluetable.h"
@@ -22,55 +24,14 @@ namespace {
 using namespace QXAGUI;
 using namespace malvoree;
 
-void* const kHostWindow = reinterpret_cast<void*>(0x3000);
-
-std::vector<std::string>* heard = nullptr;
-
-intptr_t recordingHost(DescriptorRecord*, int32_t opcode, int32_t index, intptr_t, void*,
-                       float option) {
-    if (opcode == HostVersion) return kInterfaceVersion;
-    if (!heard) return 0;
-    char text[64];
-    if (opcode == ParameterChanged) {
-        std::snprintf(text, sizeof text, "changed %d %g", index, static_cast<double>(option));
-        heard->emplace_back(text);
-    } else if (opcode == GestureBegin) {
-        heard->push_back("begin " + std::to_string(index));
-    } else if (opcode == GestureEnd) {
-        heard->push_back("end " + std::to_string(index));
-    }
-    return 0;
-}
-
-class MalvoreeEditorTest : public ::testing::Test {
+class MalvoreeEditorTest : public editor_test::EditorHostTest<MalvoreeEdit, MalvoreeEditor> {
 protected:
-    void SetUp() override {
-        headless::reset();
-        headless::clearResources();
+    void addResources() override {
         headless::addResource(headless::ResourceType::Bitmap, kDelayBackgroundBitmap, 463, 334);
         headless::addResource(headless::ResourceType::Bitmap, kSyncButtonBitmap, 40, 30);
         headless::addResource(headless::ResourceType::Bitmap, kSliderHandleBitmap, 27, 10);
         headless::addResource(headless::ResourceType::Data, kDelayKnobHandleName, 9, 9);
-        baselineObjects = CBaseObject::liveObjectCount();
-        heard = &log;
-        effect = new MalvoreeEdit(recordingHost);
     }
-    void TearDown() override {
-        if (effect) dispatch(Shutdown);
-        heard = nullptr;
-        EXPECT_EQ(CBaseObject::liveObjectCount(), baselineObjects) << "toolkit objects leaked";
-    }
-
-    intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0,
-                      void* pointer = nullptr, float option = 0.0f) {
-        DescriptorRecord* record = effect->descriptorRecord();
-        const intptr_t answer = record->dispatchFn(record, opcode, index, value, pointer, option);
-        if (opcode == Shutdown) effect = nullptr;
-        return answer;
-    }
-    MalvoreeEditor& editor() { return *static_cast<MalvoreeEditor*>(effect->editorObject()); }
-    CFrame* frame() { return editor().editorFrame(); }
-    void open() { ASSERT_EQ(dispatch(EditorAttach, 0, 0, kHostWindow), 1); }
     // The control of a parameter: its knob, button or slider, or its display.
     CControl* control(int32_t tag, bool display = false) {
         for (int32_t i = 0; i < frame()->childCount(); ++i) {
@@ -93,10 +54,6 @@ protected:
         headless::typeIntoEditBox(text);
         headless::pressReturnInEditBox();
     }
-
-    int32_t baselineObjects = 0;
-    std::vector<std::string> log;
-    MalvoreeEdit* effect = nullptr;
 };
 
 constexpr int32_t kDelay1 = headParameterIndex(0, kHeadDelay);
@@ -255,9 +212,9 @@ TEST_F(MalvoreeEditorTest, TypedValuesAreReadInEachDisplaysTerms) {
 
 TEST_F(MalvoreeEditorTest, ATypedValueIsWrittenInsideOneGesture) {
     open();
-    log.clear();
+    log.requests.clear();
     type(kDamp3, "20");
-    EXPECT_EQ(log, (std::vector<std::string>{"begin 12", "changed 12 0.2", "end 12"}));
+    EXPECT_EQ(log.requests, (std::vector<std::string>{"begin 12", "changed 12 0.2", "end 12"}));
 }
 
 TEST_F(MalvoreeEditorTest, OutOfRangeValuesAreClampedAndGibberishWritesNothing) {
@@ -265,12 +222,50 @@ TEST_F(MalvoreeEditorTest, OutOfRangeValuesAreClampedAndGibberishWritesNothing) 
     type(kFeedback2, "250");
     EXPECT_EQ(effect->readParameter(kFeedback2), 1.0f);
     hostWrites(kPan1, 0.25f);
-    log.clear();
+    log.requests.clear();
     type(kPan1, "left a bit");
     EXPECT_EQ(effect->readParameter(kPan1), 0.25f);
-    EXPECT_EQ(log, (std::vector<std::string>{"begin 4", "end 4"}));
+    EXPECT_EQ(log.requests, (std::vector<std::string>{"begin 4", "end 4"}));
     // The display shows the parameter's value again, not the typed text.
     EXPECT_EQ(shown(kPan1), "L 32");
+}
+
+// Text dragged from elsewhere, one item.
+class DraggedText : public CDragContainer {
+public:
+    explicit DraggedText(std::string text) : text_(std::move(text)) {}
+    const char* firstItem(int32_t& size, int32_t& type) override {
+        size = static_cast<int32_t>(text_.size());
+        type = DragTextItem;
+        return text_.c_str();
+    }
+    const char* nextItem(int32_t& size, int32_t& type) override {
+        size = 0;
+        type = DragItemNone;
+        return nullptr;
+    }
+    int32_t itemType(int32_t index) override { return index == 0 ? DragItemText : DragItemNone; }
+    int32_t itemCount() override { return 1; }
+
+private:
+    std::string text_;
+};
+
+TEST_F(MalvoreeEditorTest, TextDroppedOnADisplayIsTakenAsTyped) {
+    open();
+    log.requests.clear();
+    auto* drag = new DraggedText("-6 dB");
+    const ViewRect bounds = display(kVolume4)->bounds();
+    const ViewPoint inside{bounds.left + 3, bounds.top + 3};
+    frame()->dragEntered(drag, inside);
+    EXPECT_TRUE(frame()->dropData(drag, inside));
+    EXPECT_NEAR(effect->readParameter(kVolume4), 0.501187f, 1e-5f);
+    EXPECT_EQ(log.requests.front(), "begin 18");
+    EXPECT_EQ(log.requests.back(), "end 18");
+    // Dropped on a knob, nothing takes it.
+    const ViewRect knob = control(kVolume4)->bounds();
+    EXPECT_FALSE(frame()->dropData(drag, {knob.left + 3, knob.top + 3}));
+    drag->release();
 }
 
 TEST_F(MalvoreeEditorTest, ClosingTheEditorWhileTypingWritesNothing) {
@@ -279,10 +274,10 @@ TEST_F(MalvoreeEditorTest, ClosingTheEditorWhileTypingWritesNothing) {
     const ViewRect bounds = display(kDamp3)->bounds();
     frame()->pointerDown({bounds.left + 2, bounds.top + 2}, ButtonLeft);
     headless::typeIntoEditBox("90");
-    log.clear();
+    log.requests.clear();
     dispatch(EditorDetach);
     EXPECT_EQ(effect->readParameter(kDamp3), 0.4f);
-    EXPECT_EQ(log, (std::vector<std::string>{"end 12"}));
+    EXPECT_EQ(log.requests, (std::vector<std::string>{"end 12"}));
     EXPECT_EQ(headless::liveEditBoxes(), 0);
 }
 

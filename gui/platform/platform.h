@@ -15,6 +15,7 @@
 namespace QXAGUI {
 
 class CFrame;
+class COptionMenu;
 class CTextEdit;
 struct ResourceRef;
 
@@ -114,7 +115,20 @@ public:
     virtual void* systemHandle() const = 0;
 };
 
+// The entry a user chose in a pop-up menu: the menu it belongs to (the one shown or one of its
+// submenus) and its index there. No menu: nothing was chosen.
+struct MenuChoice {
+    COptionMenu* menu = nullptr;
+    int32_t index = -1;
+};
+
 namespace platform {
+
+// Shows menu, with its submenus, as a pop-up menu owned by the frame's window with its top-left
+// at screenPosition, and waits until the user chooses an entry or dismisses it. With
+// rightButtonSelects the right button chooses too (the menu was opened by a right click).
+MenuChoice popUpMenu(COptionMenu& menu, void* frameWindow, ViewPoint screenPosition,
+                     bool rightButtonSelects);
 
 // Opens an edit box as a child of the frame's window: at rect (frame window coordinates; the
 // box is one pixel wider and higher), with text (UTF-8) selected, aligned as the display

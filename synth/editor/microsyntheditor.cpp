@@ -14,11 +14,7 @@ MicroSynthEditor::MicroSynthEditor(AudioEffect* effect)
       background_(new CBitmap(ResourceRef::byNumber(kSynthBackgroundBitmap))),
       knobHandle_(new CBitmap(ResourceRef::byName(kSynthKnobHandleName))),
       buttonFace_(new CBitmap(ResourceRef::byNumber(kSynthButtonBitmap))) {
-    const bool loaded = background_->isLoaded();
-    rect_.top = 0;
-    rect_.left = 0;
-    rect_.bottom = static_cast<int16_t>(loaded ? background_->height() : kSynthEditorHeight);
-    rect_.right = static_cast<int16_t>(loaded ? background_->width() : kSynthEditorWidth);
+    sizeFromBackground(*background_, kSynthEditorWidth, kSynthEditorHeight);
 }
 
 MicroSynthEditor::~MicroSynthEditor() {
@@ -29,15 +25,8 @@ MicroSynthEditor::~MicroSynthEditor() {
 }
 
 bool MicroSynthEditor::openEditor(void* window) {
-    if (frame_) closeEditor();
-    AEffGUIEditor::openEditor(window);
-    auto* frame = new CFrame({0, 0, rect_.right, rect_.bottom}, window, this);
-    if (window && !frame->systemWindow()) {
-        frame->release();
-        AEffEditor::closeEditor();
-        return false;
-    }
-    frame->setBackdrop(background_);
+    CFrame* frame = openFrame(window, background_);
+    if (!frame) return false;
     knobCount_ = 0;
     buttonCount_ = 0;
     for (const ControlPlacement& row : synthControlLayout) {
@@ -59,7 +48,6 @@ bool MicroSynthEditor::openEditor(void* window) {
         }
     }
     refreshRangeAndWaveButtons();
-    frame_ = frame;
     refreshControls();
     return true;
 }

@@ -6,6 +6,7 @@
 #include "cframe.h"
 #include "cknob.h"
 #include "conoffbutton.h"
+#include "editor_test_host.h"
 #include "microsynthedit.h"
 #include "microsyntheditor.h"
 #include "platform/headless/headless.h"
@@ -24,74 +25,13 @@ namespace {
 
 using namespace QXAGUI;
 
-void* const kHostWindow = reinterpret_cast<void*>(0x2000);
-
-// What the host heard, in order: "changed 4 0.25", "begin 4", "end 4", "idle".
-struct HostLog {
-    std::vector<std::string> requests;
-    // Run when the editor asks the host for idle time (the modal idle).
-    std::function<void()> onIdle;
-};
-HostLog* currentLog = nullptr;
-
-intptr_t recordingHost(DescriptorRecord* /*effect*/, int32_t opcode, int32_t index,
-                       intptr_t /*value*/, void* /*pointer*/, float option) {
-    if (opcode == HostVersion) return kInterfaceVersion;
-    if (!currentLog) return 0;
-    char text[64];
-    switch (opcode) {
-    case ParameterChanged:
-        std::snprintf(text, sizeof text, "changed %d %g", index, static_cast<double>(option));
-        currentLog->requests.emplace_back(text);
-        break;
-    case GestureBegin:
-        currentLog->requests.push_back("begin " + std::to_string(index));
-        break;
-    case GestureEnd:
-        currentLog->requests.push_back("end " + std::to_string(index));
-        break;
-    case GiveTime:
-        currentLog->requests.emplace_back("idle");
-        if (currentLog->onIdle) {
-            auto action = std::move(currentLog->onIdle);
-            currentLog->onIdle = nullptr;
-            action();
-        }
-        break;
-    default:
-        break;
-    }
-    return 0;
-}
-
-class OrivEditorTest : public ::testing::Test {
+class OrivEditorTest : public editor_test::EditorHostTest<MicroSynthEdit, MicroSynthEditor> {
 protected:
-    void SetUp() override {
-        headless::reset();
-        headless::clearResources();
+    void addResources() override {
         headless::addResource(headless::ResourceType::Bitmap, kSynthBackgroundBitmap, 500, 170);
         headless::addResource(headless::ResourceType::Bitmap, kSynthButtonBitmap, 16, 58);
         headless::addResource(headless::ResourceType::Data, kSynthKnobHandleName, 7, 7);
-        baselineObjects = CBaseObject::liveObjectCount();
-        currentLog = &log;
-        effect = new MicroSynthEdit(recordingHost);
     }
-    void TearDown() override {
-        if (effect) dispatch(Shutdown);
-        currentLog = nullptr;
-        EXPECT_EQ(CBaseObject::liveObjectCount(), baselineObjects) << "toolkit objects leaked";
-    }
-
-    intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0,
-                      void* pointer = nullptr, float option = 0.0f) {
-        DescriptorRecord* record = effect->descriptorRecord();
-        const intptr_t answer = record->dispatchFn(record, opcode, index, value, pointer, option);
-        if (opcode == Shutdown) effect = nullptr;
-        return answer;
-    }
-    MicroSynthEditor& editor() { return *static_cast<MicroSynthEditor*>(effect->editorObject()); }
-    CFrame* frame() { return editor().editorFrame(); }
-    void open() { ASSERT_EQ(dispatch(EditorAttach, 0, 0, kHostWindow), 1); }
     CControl* controlWithTag(int32_t tag) {
         for (int32_t i = 0; i < frame()->childCount(); ++i) {
             auto* control = static_cast<CControl*>(frame()->childAt(i));
@@ -106,28 +46,12 @@ protected:
             if (controlWithTag(tag)->value() != 0.0f) lit.push_back(tag);
         return lit;
     }
-    // As the platform's window procedure handles a message: the frame held, the editor told.
-    template <typename Handler>
-    void windowMessage(Handler handler) {
-        CFrame* held = frame();
-        if (!held) return;
-        held->retain();
-        QXAGUIEditorInterface& editorInterface = editor();
-        editorInterface.enterEditorCall();
-        handler(*held);
-        editorInterface.leaveEditorCall();
-        held->release();
-    }
     void click(int32_t tag, ButtonFlags buttons = ButtonLeft) {
         const ViewRect bounds = controlWithTag(tag)->bounds();
         const ViewPoint point{bounds.left + 3, bounds.top + 3};
         windowMessage([&](CFrame& frame) { frame.pointerDown(point, buttons); });
         windowMessage([&](CFrame& frame) { frame.pointerUp(point, 0); });
     }
-
-    int32_t baselineObjects = 0;
-    HostLog log;
-    MicroSynthEdit* effect = nullptr;
 };
 
 TEST_F(OrivEditorTest, TheHostSeesAnEditorOfTheBackgroundsSize) {
@@ -294,6 +218,15 @@ TEST_F(OrivEditorTest, OpeningTwiceClosesTheFirstFrame) {
     EXPECT_EQ(CBaseObject::liveObjectCount(), withOneFrame);
 }
 
+TEST_F(OrivEditorTest, AWindowThatCannotBeMadeLeavesNothingOpen) {
+    headless::failNextFrameWindow();
+    EXPECT_EQ(dispatch(EditorAttach, 0, 0, kHostWindow), 0);
+    EXPECT_FALSE(editor().isEditorOpen());
+    EXPECT_EQ(frame(), nullptr);
+    dispatch(EditorTick);
+    open(); // the next attempt works
+}
+
 TEST_F(OrivEditorTest, ShutdownWithAnOpenEditorLeavesNothingBehind) {
     open();
     const int32_t ole = headless::oleInitializeDepth();
@@ -303,7 +236,7 @@ TEST_F(OrivEditorTest, ShutdownWithAnOpenEditorLeavesNothingBehind) {
 }
 
 TEST_F(OrivEditorTest, KnobModeTwoMakesEveryEditorsKnobsLinear) {
-    auto* other = new MicroSynthEdit(recordingHost);
+    auto* other = new MicroSynthEdit(editor_test::recordingHost);
     auto* otherEditor = static_cast<AEffGUIEditor*>(other->editorObject());
     EXPECT_EQ(dispatch(EditorKnobModeChange, 0, 2), 1);
     EXPECT_EQ(otherEditor->knobStyle(), 2);

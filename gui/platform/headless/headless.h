@@ -7,11 +7,13 @@
 #include "viewtypes.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace QXAGUI {
 class CFrame;
+class COptionMenu;
 class PlatformImage;
 } // namespace QXAGUI
 
@@ -92,6 +94,24 @@ int32_t liveEditBoxes();
 // What a user does in the open box: replace its text; press Return.
 void typeIntoEditBox(const std::string& text);
 void pressReturnInEditBox();
+
+// The next frame window cannot be created (as when the system refuses it).
+void failNextFrameWindow();
+
+// --- pop-up menus -----------------------------------------------------------------------------
+// One pop-up menu shown: the menu, where, and whether the right button chose too.
+struct PopUpRecord {
+    COptionMenu* menu = nullptr;
+    ViewPoint screenPosition;
+    bool rightButtonSelects = false;
+};
+// Every pop-up shown since the last reset, in order.
+const std::vector<PopUpRecord>& popUps();
+// What the user does in the next pop-up: choose the entry index of menu (the one shown or a
+// submenu); a null menu dismisses it. Pop-ups without a scripted choice are dismissed.
+void scriptMenuChoice(COptionMenu* menu, int32_t index);
+// Runs action while the next pop-up is shown (as the system's menu loop would paint).
+void whilePopUpShown(std::function<void()> action);
 
 // Counts of the process-wide calls, for tests of balanced initialisation.
 int32_t oleInitializeDepth();

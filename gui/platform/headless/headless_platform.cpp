@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <strings.h>
+#include <utility>
 
 namespace QXAGUI {
 
@@ -52,10 +53,14 @@ struct State {
     std::vector<PointerStep> script;
     size_t scriptPosition = 0;
     bool secondClick = false;
+    bool failNextWindow = false;
     int32_t oleDepth = 0;
     int32_t graphicsStarts = 0;
     int32_t paintsDispatched = 0;
     int32_t liveImages = 0;
+    std::vector<PopUpRecord> popUps;
+    std::vector<MenuChoice> menuChoices;
+    std::function<void()> whilePopUp;
 };
 
 State& state() {
@@ -333,6 +338,22 @@ void pressReturnInEditBox() {
     if (owner.frame()) owner.frame()->focusOn(nullptr);
 }
 
+void failNextFrameWindow() {
+    state().failNextWindow = true;
+}
+
+const std::vector<PopUpRecord>& popUps() {
+    return state().popUps;
+}
+
+void scriptMenuChoice(COptionMenu* menu, int32_t index) {
+    state().menuChoices.push_back({menu, index});
+}
+
+void whilePopUpShown(std::function<void()> action) {
+    state().whilePopUp = std::move(action);
+}
+
 int32_t oleInitializeDepth() {
     return state().oleDepth;
 }
@@ -361,6 +382,7 @@ namespace platform {
 using namespace headless;
 
 std::unique_ptr<FrameWindow> createFrameWindow(CFrame& frame, void* hostWindow) {
+    if (std::exchange(state().failNextWindow, false)) return nullptr;
     return std::make_unique<HeadlessFrameWindow>(frame, hostWindow);
 }
 
@@ -375,6 +397,21 @@ std::unique_ptr<TextEditBox> openTextEditBox(CTextEdit& owner, void* frameWindow
     record.fontHeight = fontHeight;
     record.align = align;
     return std::make_unique<HeadlessEditBox>(owner, record);
+}
+
+MenuChoice popUpMenu(COptionMenu& menu, void* /*frameWindow*/, ViewPoint screenPosition,
+                     bool rightButtonSelects) {
+    State& s = state();
+    s.popUps.push_back({&menu, screenPosition, rightButtonSelects});
+    if (s.whilePopUp) {
+        const std::function<void()> action = std::move(s.whilePopUp);
+        s.whilePopUp = nullptr;
+        action();
+    }
+    if (s.menuChoices.empty()) return {};
+    const MenuChoice choice = s.menuChoices.front();
+    s.menuChoices.erase(s.menuChoices.begin());
+    return choice;
 }
 
 std::unique_ptr<DrawSurface> createWindowSurface(void* window, void* /*deviceContext*/) {

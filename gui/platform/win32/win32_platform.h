@@ -4,6 +4,7 @@
 // the Wine tests include this header.
 #pragma once
 
+#include "cdragcontainer.h"
 #include "platform/platform.h"
 
 #include <windows.h>
@@ -17,6 +18,8 @@
 #include <vector>
 
 namespace QXAGUI {
+
+class COptionMenu;
 
 // A decoded or blank GDI+ bitmap, always 32-bit ARGB.
 class PlatformImage {
@@ -53,6 +56,8 @@ HMODULE toolkitModule();
 
 // UTF-8 to UTF-16; an empty result for null or invalid text. maxCharacters bounds the result.
 std::wstring widen(const char* text, size_t maxCharacters = 0x7fffffff);
+// length UTF-16 characters to UTF-8, cut to at most maxBytes without splitting a character.
+std::string narrow(const wchar_t* text, size_t length, size_t maxBytes = 0x7fffffff);
 
 // Whether the primary and secondary buttons were swapped when the window class was registered
 // (read now when no class was registered yet).
@@ -182,12 +187,149 @@ private:
 // A stream on the module's resource of the given type; null when there is none.
 ResourceStream* openResourceStream(const ResourceRef& reference, const wchar_t* type);
 
+// --- the text edit's box --------------------------------------------------------------------
+
+// The system EDIT child of the frame window over a text edit being edited
+// (platform::openTextEditBox). The text edit is in its user data, and its window procedure is
+// the toolkit's (see win32_textedit.cpp).
+class Win32EditBox final : public TextEditBox {
+public:
+    Win32EditBox(HWND window, HFONT font);
+    // Destroys the window (its kill-focus message reaches the text edit, which finds no edit
+    // left to end), then the font and the brush: each exactly once.
+    ~Win32EditBox() override;
+    Win32EditBox(const Win32EditBox&) = delete;
+    Win32EditBox& operator=(const Win32EditBox&) = delete;
+
+    // At most 255 characters, as at most 255 UTF-8 bytes.
+    std::string text() const override;
+    void* systemHandle() const override { return window_; }
+    HFONT font() const { return font_; }
+    HBRUSH brush() const { return brush_; }
+    // The edit-colour message: a new background brush of colour (the old one deleted).
+    HBRUSH replaceBrush(COLORREF colour);
+    // The window went with its parent: nothing is left to destroy.
+    void forgetWindow() { window_ = nullptr; }
+
+private:
+    HWND window_;
+    HFONT font_;
+    HBRUSH brush_ = nullptr;
+};
+
+// Edit boxes alive (made and not destroyed).
+int32_t liveEditBoxes();
+
+// --- pop-up menus ----------------------------------------------------------------------------
+
+// The system pop-up menu of an option menu and its submenus (platform::popUpMenu builds one
+// and tracks it; tests inspect one without tracking it). Ids run from 1 across the menu and its
+// submenus: each menu's entries take the next ids in order, then each submenu is built in entry
+// order with the ids after them.
+class BuiltMenu {
+public:
+    struct Entry {
+        COptionMenu* menu;
+        int32_t index;
+    };
+    explicit BuiltMenu(COptionMenu& menu);
+    // Destroys the menus and the icons' bitmaps.
+    ~BuiltMenu();
+    BuiltMenu(const BuiltMenu&) = delete;
+    BuiltMenu& operator=(const BuiltMenu&) = delete;
+
+    HMENU handle() const { return menu_; }
+    // The entry an id stands for; null for ids that stand for none.
+    const Entry* entryFor(UINT id) const;
+    int32_t idCount() const { return static_cast<int32_t>(entries_.size()); }
+
+private:
+    HMENU build(COptionMenu& menu, std::vector<COptionMenu*>& path);
+
+    std::vector<Entry> entries_;
+    std::vector<HBITMAP> icons_;
+    HMENU menu_ = nullptr;
+};
+
+// While one lives, the owner-drawn entries of built are measured and drawn for the frame
+// window's WM_MEASUREITEM and WM_DRAWITEM (the pop-up is being tracked).
+class TrackedMenuScope {
+public:
+    explicit TrackedMenuScope(const BuiltMenu& built);
+    ~TrackedMenuScope();
+    TrackedMenuScope(const TrackedMenuScope&) = delete;
+    TrackedMenuScope& operator=(const TrackedMenuScope&) = delete;
+
+private:
+    const BuiltMenu* previous_;
+};
+
+// The frame window's owner-draw messages for entries of the tracked menu; false when the
+// message is not about one.
+bool measureMenuEntry(MEASUREITEMSTRUCT& measure);
+bool drawMenuEntry(CFrame& frame, const DRAWITEMSTRUCT& draw);
+
 // --- drag and drop ---------------------------------------------------------------------------
-// The frame window's drop target until the data routing of the drag container exists: it
-// accepts nothing (DROPEFFECT_NONE) and so leaves the shell showing the no-drop cursor.
-IDropTarget* createRefusingDropTarget();
+
+// What is dragged, read from an OLE data object: one text item (CF_UNICODETEXT), else one item
+// per file (CF_HDROP), shortcuts resolved to their targets. Holds a reference to the data
+// object; every storage medium it asks for is released before the call returns.
+class WinDragContainer final : public CDragContainer {
+public:
+    explicit WinDragContainer(IDataObject* data);
+    ~WinDragContainer() override;
+
+    const char* firstItem(int32_t& size, int32_t& type) override;
+    const char* nextItem(int32_t& size, int32_t& type) override;
+    int32_t itemType(int32_t index) override;
+    int32_t itemCount() override;
+
+private:
+    IDataObject* data_;
+    int32_t count_ = 0;
+    int32_t next_ = 0;
+    std::string item_;
+};
+
+// A shortcut (.lnk) replaced by its target's path (short form); false, the path unchanged,
+// when it cannot be resolved within 500 ms without asking the user.
+bool resolveShortcut(std::wstring& path);
+
+// The frame window's drop target: OLE drags over the window reach the frame's view tree as
+// dragEntered, dragHovered, dragExited and dropData with a WinDragContainer, at the point
+// the drag is at. Enter and over answer copy when allowed, else move, else link; a drop answers
+// that only when a view took the data, DROPEFFECT_NONE otherwise. Reference counted from 0.
+class CDropTarget final : public IDropTarget {
+public:
+    explicit CDropTarget(CFrame& frame);
+    // The frame is going: later calls (from whoever still holds the target) find none.
+    void forgetFrame();
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keys, POINTL point,
+                                        DWORD* effect) override;
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD keys, POINTL point, DWORD* effect) override;
+    HRESULT STDMETHODCALLTYPE DragLeave() override;
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD keys, POINTL point,
+                                   DWORD* effect) override;
+
+private:
+    ~CDropTarget();
+    template <typename Call>
+    bool route(POINTL screenPoint, Call call);
+
+    std::atomic<ULONG> references_{0};
+    CFrame* frame_;
+};
+
 // Drop targets alive: one per frame window registered with OLE, none once it is revoked.
 int32_t liveDropTargets();
+// The drop target registered for a frame window (for tests); null when none.
+CDropTarget* registeredDropTarget(HWND frameWindow);
+// The drag container of the drag in progress; null between drags.
+CDragContainer* dragInProgress();
 
 } // namespace win32
 } // namespace QXAGUI

@@ -30,6 +30,24 @@ std::wstring widen(const char* text, size_t maxCharacters) {
     return wide;
 }
 
+std::string narrow(const wchar_t* text, size_t length, size_t maxBytes) {
+    if (!text || length == 0 || maxBytes == 0) return {};
+    const int wideLength = static_cast<int>(length < 0x7fffffff ? length : 0x7fffffff);
+    const int needed =
+        WideCharToMultiByte(CP_UTF8, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return {};
+    std::string bytes(static_cast<size_t>(needed), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, wideLength, bytes.data(), needed, nullptr, nullptr);
+    if (bytes.size() > maxBytes) {
+        size_t cut = maxBytes;
+        // Never end inside a character: back up to the start of the one cut in two.
+        while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80)
+            --cut;
+        bytes.resize(cut);
+    }
+    return bytes;
+}
+
 namespace {
 // -1 until first read; then 0 or 1.
 std::atomic<int> swapState{-1};

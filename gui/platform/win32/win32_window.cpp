@@ -1,8 +1,8 @@
 // The frame's system window: its class, the child window inside the host's window, and the
 // window procedure that turns messages into CFrame calls.
 //
-// Contents: the window class and its use count; the refusing drop target; Win32FrameWindow
-// (the FrameWindow of the seam); the window procedure; createFrameWindow.
+// Contents: the window class and its use count; Win32FrameWindow (the FrameWindow of the
+// seam); the window procedure; createFrameWindow.
 //
 // Messages the frame handles (everything else, and anything before the frame is stored in the
 // window or after it is cleared, goes to DefWindowProc):
@@ -19,6 +19,10 @@
 //   WM_MOUSELEAVE             pointerExited                       0
 //   WM_CAPTURECHANGED         pointerUp while a view has the      0
 //                             pointer down (the drag's end)
+//   WM_CTLCOLOREDIT           the text edit's ink and paper        its paper brush, only for
+//                             colours for its open edit box        the focus view's open box
+//   WM_MEASUREITEM,           the scheme of the pop-up menu being  TRUE for its entries
+//   WM_DRAWITEM               tracked measures and draws an entry
 //
 // Each handled message runs inside the editor's enterEditorCall/leaveEditorCall with the frame
 // retained: a host may close the editor from a modal loop inside the handling.
@@ -26,6 +30,7 @@
 
 #include "cdrawcontext.h"
 #include "cframe.h"
+#include "ctextedit.h"
 
 #include <cstdio>
 #include <mutex>
@@ -69,49 +74,6 @@ void releaseFrameClass() {
     if (classUsers <= 0) return;
     if (--classUsers == 0) UnregisterClassW(frameClassName().c_str(), toolkitModule());
 }
-
-// --- the refusing drop target --------------------------------------------------------------
-
-std::atomic<int32_t> dropTargets{0};
-
-class RefusingDropTarget final : public IDropTarget {
-public:
-    RefusingDropTarget() { ++dropTargets; }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
-            *object = static_cast<IDropTarget*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
-        return refuse(effect);
-    }
-    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
-        return refuse(effect);
-    }
-    HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Drop(IDataObject*, DWORD, POINTL, DWORD* effect) override {
-        return refuse(effect);
-    }
-
-private:
-    ~RefusingDropTarget() { --dropTargets; }
-    static HRESULT refuse(DWORD* effect) {
-        if (effect) *effect = DROPEFFECT_NONE;
-        return S_OK;
-    }
-    std::atomic<ULONG> references_{1};
-};
 
 // --- message decoding ----------------------------------------------------------------------
 
@@ -159,9 +121,10 @@ bool isFrameMessage(UINT message) {
     case WM_MOUSEWHEEL:
     case WM_MOUSELEAVE:
     case WM_CAPTURECHANGED:
+    case WM_CTLCOLOREDIT:
+    case WM_MEASUREITEM:
+    case WM_DRAWITEM:
         return true;
-    // WM_CTLCOLOREDIT: the text edit's colours and brush are answered here once the text edit
-    // (a system EDIT child of the frame) exists; until then default handling draws it.
     default:
         return false;
     }
@@ -215,10 +178,13 @@ public:
     bool enableDrop(bool enable) override;
 
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    CDropTarget* dropTarget() const { return dropTarget_; }
 
 private:
     void revokeDrop() {
         if (!dropTarget_) return;
+        // A data source may hold the target a little longer: it finds no frame then.
+        dropTarget_->forgetFrame();
         if (window_) RevokeDragDrop(window_);
         dropTarget_->Release();
         dropTarget_ = nullptr;
@@ -229,10 +195,11 @@ private:
     void release(WPARAM wParam, LPARAM lParam, ButtonFlags extra);
     LRESULT wheel(UINT message, WPARAM wParam, LPARAM lParam);
     void captureLost(HWND newOwner);
+    LRESULT editColours(UINT message, WPARAM wParam, LPARAM lParam);
 
     CFrame& frame_;
     HWND window_;
-    IDropTarget* dropTarget_ = nullptr;
+    CDropTarget* dropTarget_ = nullptr;
     HCURSOR savedCursor_ = nullptr;
     bool cursorSaved_ = false;
 };
@@ -351,8 +318,10 @@ bool Win32FrameWindow::enableDrop(bool enable) {
     }
     if (!window_) return false;
     if (dropTarget_) return true;
-    // Needs OLE on this thread (the frame initialises it before it enables dropping).
-    IDropTarget* target = createRefusingDropTarget();
+    // Needs OLE on this thread (the frame initialises it before it enables dropping). The
+    // target counts from 0: this window's reference is its first, OLE's registration adds one.
+    auto* target = new CDropTarget(frame_);
+    target->AddRef();
     if (FAILED(RegisterDragDrop(window_, target))) {
         target->Release();
         return false;
@@ -431,6 +400,23 @@ void Win32FrameWindow::captureLost(HWND newOwner) {
     frame_.pointerUp(point, frame_.buttonsNow());
 }
 
+LRESULT Win32FrameWindow::editColours(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Only the box of the text edit that has the focus and is being edited gets its colours;
+    // any other EDIT is drawn as the system draws it.
+    CView* focus = frame_.focusedView();
+    if (focus && focus->isKindOf("CTextEdit")) {
+        auto* edit = static_cast<CTextEdit*>(focus);
+        auto* box = static_cast<Win32EditBox*>(edit->editBox());
+        if (edit->isEditing() && box && box->systemHandle() == reinterpret_cast<HWND>(lParam)) {
+            auto* dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, edit->inkColor().systemColor());
+            SetBkColor(dc, edit->paperColor().systemColor());
+            return reinterpret_cast<LRESULT>(box->replaceBrush(edit->paperColor().systemColor()));
+        }
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
 LRESULT Win32FrameWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     HWND window = window_;
     switch (message) {
@@ -482,6 +468,16 @@ LRESULT Win32FrameWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CAPTURECHANGED:
         captureLost(reinterpret_cast<HWND>(lParam));
         return 0;
+    case WM_CTLCOLOREDIT:
+        return editColours(message, wParam, lParam);
+    case WM_MEASUREITEM:
+        if (wParam == 0 && measureMenuEntry(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
+            return TRUE;
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_DRAWITEM:
+        if (wParam == 0 && drawMenuEntry(frame_, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
+            return TRUE;
+        return DefWindowProcW(window, message, wParam, lParam);
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -525,12 +521,11 @@ int32_t frameClassUsers() {
     return classUsers;
 }
 
-IDropTarget* createRefusingDropTarget() {
-    return new RefusingDropTarget();
-}
-
-int32_t liveDropTargets() {
-    return dropTargets.load();
+CDropTarget* registeredDropTarget(HWND frameWindow) {
+    auto* frameWindowObject =
+        frameWindow ? reinterpret_cast<Win32FrameWindow*>(GetWindowLongPtrW(frameWindow, 0))
+                    : nullptr;
+    return frameWindowObject ? frameWindowObject->dropTarget() : nullptr;
 }
 
 } // namespace win32

@@ -33,20 +33,7 @@ LRESULT CALLBACK hostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 // A captioned top-level window whose client area is clientWidth x clientHeight.
 HWND createHost(int x = 100, int y = 100, int clientWidth = 200, int clientHeight = 100) {
-    static const bool registered = [] {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = hostProcedure;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"QxaTestHost";
-        windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-        return RegisterClassW(&windowClass) != 0;
-    }();
-    if (!registered) return nullptr;
-    RECT area{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&area, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    return CreateWindowExW(0, L"QxaTestHost", L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
-                           area.right - area.left, area.bottom - area.top, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+    return createHostWindow(L"QxaTestHost", hostProcedure, x, y, clientWidth, clientHeight);
 }
 
 // --- an editor and a view that record ------------------------------------------------------
@@ -213,7 +200,8 @@ TEST_F(FrameWindowTest, ClassIsTheModulesOwnWithDoubleClicksAndNoBackground) {
 }
 
 TEST_F(FrameWindowTest, IsRegisteredForDropping) {
-    IDropTarget* other = win32::createRefusingDropTarget();
+    IDropTarget* other = new win32::CDropTarget(*frame_);
+    other->AddRef();
     EXPECT_EQ(RegisterDragDrop(window_, other), DRAGDROP_E_ALREADYREGISTERED);
     other->Release();
     EXPECT_EQ(win32::liveDropTargets(), 1);

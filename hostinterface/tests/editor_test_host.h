@@ -1,0 +1,117 @@
+// A host for the editors' native tests: it records what an effect tells it (parameter changes,
+// gesture brackets, idle requests) and can act from inside the idle request, as a host may;
+// the fixture builds the effect on the toolkit's headless back-end and checks at the end that
+// no toolkit object outlived it.
+#pragma once
+
+#include "aeffguieditor.h"
+#include "audioeffect.h"
+#include "cframe.h"
+#include "platform/headless/headless.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace editor_test {
+
+// What the host heard, in order: "changed 4 0.25", "begin 4", "end 4", "idle".
+struct HostLog {
+    std::vector<std::string> requests;
+    // Run (once) when the plug-in next asks the host for idle time.
+    std::function<void()> onIdle;
+};
+
+inline HostLog*& currentLog() {
+    static HostLog* log = nullptr;
+    return log;
+}
+
+inline intptr_t recordingHost(DescriptorRecord* /*effect*/, int32_t opcode, int32_t index,
+                              intptr_t /*value*/, void* /*pointer*/, float option) {
+    if (opcode == HostVersion) return kInterfaceVersion;
+    HostLog* log = currentLog();
+    if (!log) return 0;
+    char text[64];
+    switch (opcode) {
+    case ParameterChanged:
+        std::snprintf(text, sizeof text, "changed %d %g", index, static_cast<double>(option));
+        log->requests.emplace_back(text);
+        break;
+    case GestureBegin:
+        log->requests.push_back("begin " + std::to_string(index));
+        break;
+    case GestureEnd:
+        log->requests.push_back("end " + std::to_string(index));
+        break;
+    case GiveTime:
+        log->requests.emplace_back("idle");
+        if (log->onIdle) {
+            auto action = std::move(log->onIdle);
+            log->onIdle = nullptr;
+            action();
+        }
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+// Effect: the editor-owning effect class; Editor: its editor class.
+template <typename Effect, typename Editor>
+class EditorHostTest : public ::testing::Test {
+protected:
+    static inline void* const kHostWindow = reinterpret_cast<void*>(0x2000);
+
+    // Registers the module resources the editor loads.
+    virtual void addResources() = 0;
+
+    void SetUp() override {
+        QXAGUI::headless::reset();
+        QXAGUI::headless::clearResources();
+        addResources();
+        baselineObjects = QXAGUI::CBaseObject::liveObjectCount();
+        currentLog() = &log;
+        effect = new Effect(recordingHost);
+    }
+    void TearDown() override {
+        if (effect) dispatch(Shutdown);
+        currentLog() = nullptr;
+        EXPECT_EQ(QXAGUI::CBaseObject::liveObjectCount(), baselineObjects)
+            << "toolkit objects leaked";
+    }
+
+    intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0,
+                      void* pointer = nullptr, float option = 0.0f) {
+        DescriptorRecord* record = effect->descriptorRecord();
+        const intptr_t answer = record->dispatchFn(record, opcode, index, value, pointer, option);
+        if (opcode == Shutdown) effect = nullptr;
+        return answer;
+    }
+    Editor& editor() { return *static_cast<Editor*>(effect->editorObject()); }
+    QXAGUI::CFrame* frame() { return editor().editorFrame(); }
+    void open() { ASSERT_EQ(dispatch(EditorAttach, 0, 0, kHostWindow), 1); }
+
+    // As the platform's window procedure handles a message: the frame held, the editor told.
+    template <typename Handler>
+    void windowMessage(Handler handler) {
+        QXAGUI::CFrame* held = frame();
+        if (!held) return;
+        held->retain();
+        QXAGUI::QXAGUIEditorInterface& editorInterface = editor();
+        editorInterface.enterEditorCall();
+        handler(*held);
+        editorInterface.leaveEditorCall();
+        held->release();
+    }
+
+    int32_t baselineObjects = 0;
+    HostLog log;
+    Effect* effect = nullptr;
+};
+
+} // namespace editor_test
