@@ -490,7 +490,9 @@ namespace {
 LRESULT CALLBACK frameWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* frame = reinterpret_cast<CFrame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     auto* frameWindow = reinterpret_cast<Win32FrameWindow*>(GetWindowLongPtrW(window, 0));
-    if (!frame || !frameWindow || !isFrameMessage(message))
+    // A frame without references is inside its destructor (a child window it destroys makes
+    // the system send it messages): retaining it here would delete it a second time.
+    if (!frame || !frameWindow || frame->referenceCount() <= 0 || !isFrameMessage(message))
         return DefWindowProcW(window, message, wParam, lParam);
 
     // A host may close the editor, or shut the instance down, from inside the handling (a
