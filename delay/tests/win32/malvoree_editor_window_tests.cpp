@@ -1,0 +1,270 @@
+// Malvoree's editor as a Windows host meets it: the built Malvoree.dll loaded through the library
+// boundary, its editor open in a host window, values typed into the system's EDIT box over a
+// display, the SYNC button and the mix slider driven with window messages, and its pixels
+// compared with each other and with the committed reference images in delay/tests/reference/.
+#include "delay_layout.h"
+#include "editor_host.h"
+#include "reference_snapshots.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace malvoree;
+using ::testing::ElementsAre;
+using ::testing::StartsWith;
+
+constexpr int32_t kDelay1 = headParameterIndex(0, kHeadDelay);
+constexpr int32_t kDamp1 = headParameterIndex(0, kHeadFilter);
+constexpr int32_t kVolume1 = headParameterIndex(0, kHeadVolume);
+constexpr int32_t kPan2 = headParameterIndex(1, kHeadPan);
+constexpr int32_t kDamp3 = headParameterIndex(2, kHeadFilter);
+
+const ControlPlacement& placement(int32_t tag, ControlKind kind) {
+    for (const ControlPlacement& row : delayControlLayout)
+        if (row.tag == tag && row.kind == kind) return row;
+    ADD_FAILURE() << "no control of kind " << kind << " with tag " << tag;
+    return delayControlLayout.back();
+}
+
+RECT displayArea(int32_t parameter) {
+    const ControlPlacement& row = placement(parameter, KindTagDisplay);
+    return {row.x, row.y, row.x + kTagDisplayWidth, row.y + kTagDisplayHeight};
+}
+
+POINT onDisplay(int32_t parameter) {
+    const ControlPlacement& row = placement(parameter, KindTagDisplay);
+    return {row.x + kTagDisplayWidth / 2, row.y + kTagDisplayHeight / 2};
+}
+
+RECT syncArea() {
+    const ControlPlacement& row = placement(kTempoParameter, KindOnOffButton);
+    return {row.x, row.y, row.x + kSyncButtonWidth, row.y + kSyncButtonHeight};
+}
+
+RECT sliderArea() {
+    const ControlPlacement& row = placement(kMixParameter, KindVerticalSlider);
+    return {row.x, row.y, row.x + kMixSliderWidth, row.y + kMixSliderHeight};
+}
+
+// The panel's top-left corner: background, no control.
+constexpr POINT kOffEveryControl{4, 4};
+
+class MalvoreeEditorWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        host_ = EditorHost::load("Malvoree", error);
+        ASSERT_TRUE(host_) << error;
+        open();
+    }
+
+    void open() {
+        std::string error;
+        ASSERT_TRUE(host_->openEditor(error)) << error;
+        ASSERT_NE(host_->editorWindow(), nullptr)
+            << "no window of class " << host_->frameClassName() << " named Window";
+        host_->clearRequests();
+    }
+    void reopen() {
+        host_->closeEditor();
+        open();
+    }
+    void hostWrites(int32_t parameter, float value) {
+        host_->writeParameter(parameter, value);
+        host_->idle();
+        host_->clearRequests();
+    }
+    // The system EDIT box inside the editor's window; null when none is open.
+    HWND editBox() const { return FindWindowExW(host_->editorWindow(), nullptr, L"EDIT", nullptr); }
+    // Clicks a display and types `text` into the box that opens, one character message each.
+    void clickAndType(int32_t parameter, const std::string& text) {
+        host_->click(onDisplay(parameter));
+        HWND box = editBox();
+        ASSERT_NE(box, nullptr) << "a click on the display opened no edit box";
+        for (char character : text)
+            SendMessageW(box, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(character)),
+                         1);
+    }
+    void pressReturn() {
+        if (HWND box = editBox()) SendMessageW(box, WM_KEYDOWN, VK_RETURN, 1);
+    }
+
+    std::unique_ptr<EditorHost> host_;
+};
+
+TEST_F(MalvoreeEditorWindow, IsTheFramesChildWindowAtTheSizeTheEditorReports) {
+    EXPECT_EQ(host_->record()->flagBits, 0x11);
+    EditorRect* rect = nullptr;
+    ASSERT_EQ(host_->dispatch(EditorBoundsQuery, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->bottom, 334);
+    EXPECT_EQ(rect->right, 463);
+
+    HWND window = host_->editorWindow();
+    EXPECT_EQ(GetParent(window), host_->hostWindow());
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 463);
+    EXPECT_EQ(client.bottom, 334);
+    EXPECT_EQ(host_->childWindowCount(), 1);
+}
+
+TEST_F(MalvoreeEditorWindow, AClickOnADisplayOpensAnEditBoxOverItWithTheFocus) {
+    host_->click(onDisplay(kVolume1));
+    HWND box = editBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(GetFocus(), box);
+    EXPECT_TRUE(IsWindowVisible(box));
+    RECT boxArea{};
+    GetWindowRect(box, &boxArea);
+    MapWindowPoints(nullptr, host_->editorWindow(), reinterpret_cast<POINT*>(&boxArea), 2);
+    const RECT display = displayArea(kVolume1);
+    EXPECT_EQ(boxArea.left, display.left);
+    EXPECT_EQ(boxArea.top, display.top);
+    EXPECT_GE(boxArea.right, display.right);
+    EXPECT_GE(boxArea.bottom, display.bottom);
+    EXPECT_LE(boxArea.right - display.right, 2);
+    EXPECT_LE(boxArea.bottom - display.bottom, 2);
+    // The box holds the display's text; the gesture is open while it is edited.
+    EXPECT_GT(GetWindowTextLengthW(box), 0);
+    EXPECT_THAT(host_->edits(), ElementsAre("begin 3"));
+}
+
+TEST_F(MalvoreeEditorWindow, TypedCharactersAndReturnCommitAValueInTheDisplaysTerms) {
+    // Decibels into a volume display.
+    clickAndType(kVolume1, "-6");
+    pressReturn();
+    EXPECT_EQ(editBox(), nullptr);
+    EXPECT_NEAR(host_->readParameter(kVolume1), 0.501187f, 1e-5f);
+    EXPECT_THAT(host_->edits(), ElementsAre("begin 3", StartsWith("changed 3 0.501"), "end 3"));
+
+    // A pan position into a pan display.
+    host_->clearRequests();
+    clickAndType(kPan2, "L 16");
+    pressReturn();
+    EXPECT_EQ(host_->readParameter(kPan2), 0.375f);
+    EXPECT_THAT(host_->edits(), ElementsAre("begin 9", "changed 9 0.375", "end 9"));
+
+    // Seconds into a delay display, with tempo sync off.
+    hostWrites(kTempoParameter, 0.0f);
+    clickAndType(kDelay1, "0.5");
+    pressReturn();
+    EXPECT_EQ(host_->readParameter(kDelay1), 0.25f);
+}
+
+TEST_F(MalvoreeEditorWindow, ACommittedDisplayShowsItsValueAsAFreshEditorShowsIt) {
+    const RECT area = displayArea(kVolume1);
+    const PngImage before = host_->capture(area);
+    clickAndType(kVolume1, "-6");
+    pressReturn();
+    host_->idle();
+    const PngImage typed = host_->capture(area);
+    EXPECT_FALSE(compareImages(before, typed, {0, 0}).matches) << "the display did not change";
+    // Formatted as the parameter's value ("-6.00"), not the typed "-6".
+    reopen();
+    EXPECT_TRUE(samePixels(host_->capture(area), typed));
+}
+
+TEST_F(MalvoreeEditorWindow, AClickElsewhereEndsTheEditWithWhatWasTyped) {
+    clickAndType(kDamp1, "20");
+    host_->click(kOffEveryControl);
+    EXPECT_EQ(editBox(), nullptr);
+    EXPECT_EQ(host_->readParameter(kDamp1), 0.2f);
+    EXPECT_THAT(host_->edits(), ElementsAre("begin 2", "changed 2 0.2", "end 2"));
+}
+
+TEST_F(MalvoreeEditorWindow, ClosingTheEditorWhileTypingWritesNothing) {
+    hostWrites(kDamp3, 0.4f);
+    clickAndType(kDamp3, "90");
+    host_->closeEditor();
+    EXPECT_EQ(host_->childWindowCount(), 0);
+    EXPECT_EQ(host_->readParameter(kDamp3), 0.4f);
+    EXPECT_THAT(host_->edits(), ElementsAre("begin 12", "end 12"));
+    // It opens again with no box.
+    open();
+    EXPECT_EQ(editBox(), nullptr);
+}
+
+TEST_F(MalvoreeEditorWindow, ShutdownWhileTypingLeavesNoWindowAndNoWindowClass) {
+    clickAndType(kDamp3, "90");
+    host_->shutdown();
+    host_->pumpMessages();
+    EXPECT_EQ(host_->childWindowCount(), 0);
+    WNDCLASSEXA info{};
+    info.cbSize = sizeof(info);
+    EXPECT_FALSE(GetClassInfoExA(host_->module(), host_->frameClassName().c_str(), &info));
+}
+
+TEST_F(MalvoreeEditorWindow, TheSyncButtonSwitchesTempoSyncAndEveryDelayDisplay) {
+    const int32_t delays[] = {headParameterIndex(0, kHeadDelay), headParameterIndex(1, kHeadDelay),
+                              headParameterIndex(2, kHeadDelay), headParameterIndex(3, kHeadDelay)};
+    const PngImage syncOn = host_->capture(syncArea());
+    std::vector<PngImage> noteNames;
+    for (int32_t delay : delays)
+        noteNames.push_back(host_->capture(displayArea(delay)));
+    ASSERT_EQ(host_->readParameter(kTempoParameter), 1.0f);
+
+    host_->click({syncArea().left + 5, syncArea().top + 5});
+    EXPECT_THAT(host_->edits(), ElementsAre("begin 20", "changed 20 0", "end 20"));
+    EXPECT_EQ(host_->readParameter(kTempoParameter), 0.0f);
+    host_->idle();
+    EXPECT_FALSE(compareImages(syncOn, host_->capture(syncArea()), {0, 0}).matches)
+        << "the button did not go dark";
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_FALSE(
+            compareImages(noteNames[i], host_->capture(displayArea(delays[i])), {0, 0}).matches)
+            << "delay display " << i + 1 << " still shows its note name";
+
+    host_->click({syncArea().left + 5, syncArea().top + 5});
+    EXPECT_EQ(host_->readParameter(kTempoParameter), 1.0f);
+    host_->idle();
+    EXPECT_TRUE(samePixels(syncOn, host_->capture(syncArea())));
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_TRUE(samePixels(noteNames[i], host_->capture(displayArea(delays[i]))))
+            << "delay display " << i + 1;
+}
+
+TEST_F(MalvoreeEditorWindow, TheSliderHandleDraggedToTheTopMakesTheMixWet) {
+    const PngImage wet = host_->capture(sliderArea()); // Mix 1 by default
+    hostWrites(kMixParameter, 0.0f);
+    ASSERT_FALSE(compareImages(wet, host_->capture(sliderArea()), {0, 0}).matches);
+
+    // The handle (10 high) rests at the bottom of its 43 pixels of travel.
+    const RECT slider = sliderArea();
+    const int x = (slider.left + slider.right) / 2;
+    host_->press({x, slider.bottom - 5});
+    EXPECT_EQ(GetCapture(), host_->editorWindow());
+    host_->moveTo({x, slider.top + 20});
+    host_->moveTo({x, slider.top - 10});
+    host_->release({x, slider.top - 10});
+
+    EXPECT_EQ(host_->readParameter(kMixParameter), 1.0f);
+    const std::vector<std::string> edits = host_->edits();
+    ASSERT_GE(edits.size(), 3u) << ::testing::PrintToString(edits);
+    EXPECT_EQ(edits.front(), "begin 21");
+    EXPECT_EQ(edits.back(), "end 21");
+    EXPECT_EQ(std::count(edits.begin(), edits.end(), "begin 21"), 1);
+    host_->idle();
+    EXPECT_TRUE(samePixels(wet, host_->capture(sliderArea())));
+}
+
+// --- snapshots ---------------------------------------------------------------------------------
+
+TEST(MalvoreeEditorSnapshot, MatchesEachReferenceImage) {
+    EXPECT_TRUE(snapshotsMatchTheirReferences("Malvoree", "malvoree", 463, 334));
+}
+
+TEST(MalvoreeEditorSnapshot, WithTheFirstHeadSilencedNoLongerMatches) {
+    // The first reference is the default program: head 1 at -2.49 dB.
+    EXPECT_TRUE(aChangedSnapshotDiffers("Malvoree", "malvoree", std::to_string(kVolume1) + "=0"));
+}
+
+} // namespace
