@@ -42,3 +42,18 @@ function(qxa_add_gtest target)
   add_test(NAME ${target} COMMAND ${target} --gtest_output=xml:${report})
   file(APPEND ${QXA_GTEST_LIST} "${target}\n")
 endfunction()
+
+# qxa_add_editor_window_test(<target> PLUGIN <plug-in target> REFERENCES <folder name>
+#                            SOURCES ... [INCLUDE_DIRECTORIES ...])
+# A plug-in's editor window tests (Windows; Wine in CI): the built plug-in in a host window
+# (host/tests/win32), and its reference snapshots, reference/ beside the calling CMakeLists,
+# copied to bin/reference/<folder name> where the tests read them.
+function(qxa_add_editor_window_test target)
+  cmake_parse_arguments(ARG "" "PLUGIN;REFERENCES" "SOURCES;INCLUDE_DIRECTORIES" ${ARGN})
+  qxa_add_gtest(${target} SOURCES ${ARG_SOURCES} LIBRARIES qxahost_editor_test_support)
+  target_include_directories(${target} PRIVATE ${ARG_INCLUDE_DIRECTORIES})
+  add_custom_target(${target}_references
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_CURRENT_SOURCE_DIR}/reference
+            ${QXA_BIN_DIR}/reference/${ARG_REFERENCES})
+  add_dependencies(${target} ${ARG_PLUGIN} ${target}_references)
+endfunction()

@@ -3,7 +3,7 @@
 // display, the SYNC button and the mix slider driven with window messages, and its pixels
 // compared with each other and with the committed reference images in delay/tests/reference/.
 #include "delay_layout.h"
-#include "editor_host.h"
+#include "editor_window_test.h"
 #include "reference_snapshots.h"
 
 #include <gmock/gmock.h>
@@ -55,31 +55,10 @@ RECT sliderArea() {
 // The panel's top-left corner: background, no control.
 constexpr POINT kOffEveryControl{4, 4};
 
-class MalvoreeEditorWindow : public ::testing::Test {
+class MalvoreeEditorWindow : public EditorWindowTest {
 protected:
-    void SetUp() override {
-        std::string error;
-        host_ = EditorHost::load("Malvoree", error);
-        ASSERT_TRUE(host_) << error;
-        open();
-    }
+    MalvoreeEditorWindow() : EditorWindowTest("Malvoree") {}
 
-    void open() {
-        std::string error;
-        ASSERT_TRUE(host_->openEditor(error)) << error;
-        ASSERT_NE(host_->editorWindow(), nullptr)
-            << "no window of class " << host_->frameClassName() << " named Window";
-        host_->clearRequests();
-    }
-    void reopen() {
-        host_->closeEditor();
-        open();
-    }
-    void hostWrites(int32_t parameter, float value) {
-        host_->writeParameter(parameter, value);
-        host_->idle();
-        host_->clearRequests();
-    }
     // The system EDIT box inside the editor's window; null when none is open.
     HWND editBox() const { return FindWindowExW(host_->editorWindow(), nullptr, L"EDIT", nullptr); }
     // Clicks a display and types `text` into the box that opens, one character message each.
@@ -94,27 +73,11 @@ protected:
     void pressReturn() {
         if (HWND box = editBox()) SendMessageW(box, WM_KEYDOWN, VK_RETURN, 1);
     }
-
-    std::unique_ptr<EditorHost> host_;
 };
 
 TEST_F(MalvoreeEditorWindow, IsTheFramesChildWindowAtTheSizeTheEditorReports) {
     EXPECT_EQ(host_->record()->flagBits, 0x11);
-    EditorRect* rect = nullptr;
-    ASSERT_EQ(host_->dispatch(EditorBoundsQuery, 0, 0, &rect), 1);
-    ASSERT_NE(rect, nullptr);
-    EXPECT_EQ(rect->top, 0);
-    EXPECT_EQ(rect->left, 0);
-    EXPECT_EQ(rect->bottom, 334);
-    EXPECT_EQ(rect->right, 463);
-
-    HWND window = host_->editorWindow();
-    EXPECT_EQ(GetParent(window), host_->hostWindow());
-    RECT client{};
-    GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 463);
-    EXPECT_EQ(client.bottom, 334);
-    EXPECT_EQ(host_->childWindowCount(), 1);
+    expectOneChildWindowOfSize(463, 334);
 }
 
 TEST_F(MalvoreeEditorWindow, AClickOnADisplayOpensAnEditBoxOverItWithTheFocus) {
@@ -196,11 +159,7 @@ TEST_F(MalvoreeEditorWindow, ClosingTheEditorWhileTypingWritesNothing) {
 TEST_F(MalvoreeEditorWindow, ShutdownWhileTypingLeavesNoWindowAndNoWindowClass) {
     clickAndType(kDamp3, "90");
     host_->shutdown();
-    host_->pumpMessages();
-    EXPECT_EQ(host_->childWindowCount(), 0);
-    WNDCLASSEXA info{};
-    info.cbSize = sizeof(info);
-    EXPECT_FALSE(GetClassInfoExA(host_->module(), host_->frameClassName().c_str(), &info));
+    expectNothingOfTheEditorLeft();
 }
 
 TEST_F(MalvoreeEditorWindow, TheSyncButtonSwitchesTempoSyncAndEveryDelayDisplay) {

@@ -2,7 +2,7 @@
 // boundary, its editor open in a host window, driven with the messages a person's pointer sends
 // to the editor's window and with the host's own calls, and its pixels compared with each other
 // and with the committed reference images in synth/tests/reference/.
-#include "editor_host.h"
+#include "editor_window_test.h"
 #include "reference_snapshots.h"
 #include "synth_layout.h"
 
@@ -43,60 +43,20 @@ POINT onButton(int32_t tag) {
     return {row.x + kSynthButtonWidth / 2, row.y + kSynthButtonHeight / 2};
 }
 
-class OrivEditorWindow : public ::testing::Test {
+class OrivEditorWindow : public EditorWindowTest {
 protected:
-    void SetUp() override {
-        std::string error;
-        host_ = EditorHost::load("Oriv", error);
-        ASSERT_TRUE(host_) << error;
-        open();
-    }
+    OrivEditorWindow() : EditorWindowTest("Oriv") {}
 
-    void open() {
-        std::string error;
-        ASSERT_TRUE(host_->openEditor(error)) << error;
-        ASSERT_NE(host_->editorWindow(), nullptr)
-            << "no window of class " << host_->frameClassName() << " named Window";
-        host_->clearRequests();
-    }
-    void reopen() {
-        host_->closeEditor();
-        open();
-    }
-    // A host's write followed by the idle call that brings it to the screen.
-    void hostWrites(int32_t parameter, float value) {
-        host_->writeParameter(parameter, value);
-        host_->idle();
-        host_->clearRequests();
-    }
     // A drag on a knob from its top (value 0.5) clockwise round to its right (0.83).
     void pressAndTurn(int32_t parameter) {
         host_->press(onKnob(parameter, 0, -10));
         host_->moveTo(onKnob(parameter, 7, -7));
         host_->moveTo(onKnob(parameter, 10, 0));
     }
-
-    std::unique_ptr<EditorHost> host_;
 };
 
 TEST_F(OrivEditorWindow, IsTheFramesChildWindowAtTheSizeTheEditorReports) {
-    EditorRect* rect = nullptr;
-    ASSERT_EQ(host_->dispatch(EditorBoundsQuery, 0, 0, &rect), 1);
-    ASSERT_NE(rect, nullptr);
-    EXPECT_EQ(rect->top, 0);
-    EXPECT_EQ(rect->left, 0);
-    EXPECT_EQ(rect->bottom, 170);
-    EXPECT_EQ(rect->right, 500);
-
-    HWND window = host_->editorWindow();
-    EXPECT_EQ(GetParent(window), host_->hostWindow());
-    RECT client{};
-    GetClientRect(window, &client);
-    EXPECT_EQ(client.right - client.left, rect->right - rect->left);
-    EXPECT_EQ(client.bottom - client.top, rect->bottom - rect->top);
-    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
-    EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE), WS_CHILD | WS_VISIBLE);
-    EXPECT_EQ(host_->childWindowCount(), 1);
+    expectOneChildWindowOfSize(500, 170);
 }
 
 TEST_F(OrivEditorWindow, EachSelectorButtonSetsItsStepInsideAGestureOnTheParameterItServes) {
@@ -256,20 +216,12 @@ TEST_F(OrivEditorWindow, ShutDownByTheHostDuringAButtonsModalIdleItEndsWithoutAW
     host_->onNextHostIdle([this] { host_->shutdown(); });
     host_->press(onButton(WaveButton2));
     ASSERT_EQ(host_->hostIdleRequests(), 1) << "the press gave the host no idle time";
-    EXPECT_EQ(host_->childWindowCount(), 0);
-    WNDCLASSEXA info{};
-    info.cbSize = sizeof(info);
-    EXPECT_FALSE(GetClassInfoExA(host_->module(), host_->frameClassName().c_str(), &info))
-        << "the editor's window class outlived the instance";
+    expectNothingOfTheEditorLeft();
 }
 
 TEST_F(OrivEditorWindow, ShutdownWithTheEditorOpenLeavesNoWindowAndNoWindowClass) {
     host_->shutdown();
-    host_->pumpMessages();
-    EXPECT_EQ(host_->childWindowCount(), 0);
-    WNDCLASSEXA info{};
-    info.cbSize = sizeof(info);
-    EXPECT_FALSE(GetClassInfoExA(host_->module(), host_->frameClassName().c_str(), &info));
+    expectNothingOfTheEditorLeft();
 }
 
 TEST_F(OrivEditorWindow, AHostThatDestroysItsWindowFirstCanStillCloseTheEditor) {
