@@ -2,7 +2,9 @@
 // texts, typed values in every display's terms, and how the panel follows the effect.
 #include "cbitmap.h"
 #include "cdragcontainer.h"
+#include "cdrawcontext.h"
 #include "cframe.h"
+#include "cparamdisplay.h"
 #include "cslider.h"
 #include "ctagdisplay.h"
 #include "delay_layout.h"
@@ -157,6 +159,26 @@ TEST_F(MalvoreeEditorTest, PanFeedbackAndVolumeTexts) {
     EXPECT_EQ(shown(kVolume4), "-oo");
     hostWrites(kVolume4, 1.0f);
     EXPECT_EQ(shown(kVolume4), "0.000");
+}
+
+TEST_F(MalvoreeEditorTest, DisplayTextSitsTwoPixelsLowerThanInAPlainDisplaySoFiguresFit) {
+    open();
+    auto& drawing = headless::windowOf(*frame())->drawing;
+    CTagDisplay* tagDisplay = display(kFeedback2);
+    const ViewRect bounds = tagDisplay->bounds();
+    drawing.clear();
+    frame()->paintArea(nullptr, bounds);
+    auto* plain = new CParamDisplay(bounds);
+    plain->setDisplayFont(FontSmall);
+    frame()->appendChild(plain);
+    frame()->paintArea(nullptr, bounds);
+    const auto texts = drawing.matching("text '");
+    ASSERT_EQ(texts.size(), 3u); // the display, then the display and the plain one on top
+    auto textTop = [](const std::string& line) {
+        const size_t quote = line.rfind('\'');
+        return std::stof(line.substr(line.find(' ', quote + 2) + 1));
+    };
+    EXPECT_EQ(textTop(texts[1]) - textTop(texts[2]), 2.0f);
 }
 
 TEST_F(MalvoreeEditorTest, DisplayTextsAreFormattedOnlyAtTheIdlePass) {
