@@ -164,14 +164,15 @@ void CParamDisplay::paintText(CDrawContext* context, const char* text, CBitmap* 
     textClip.bound(oldClip);
     context->setClip(textClip);
     if (font_) context->setTextFont(font_);
+    const ViewRect textRect = textArea();
     if (style_ & DisplayWithShadow) {
-        ViewRect shadowRect = bounds_;
+        ViewRect shadowRect = textRect;
         shadowRect.moveBy(1, 1);
         context->setTextTint(shadowColor_);
         context->writeTextInRect(text, shadowRect, textAlign_, smoothText_);
     }
     context->setTextTint(textColor_);
-    context->writeTextInRect(text, bounds_, textAlign_, smoothText_);
+    context->writeTextInRect(text, textRect, textAlign_, smoothText_);
     context->setClip(oldClip);
 }
 

@@ -78,6 +78,8 @@ public:
 
 protected:
     void copyDisplayStateTo(CParamDisplay& copy) const;
+    // The rectangle the text is laid out in (it is clipped to the bounds): the bounds.
+    virtual ViewRect textArea() const { return bounds_; }
 
     ValueFormatter formatter_ = nullptr;
     ValueFormatterWithData formatterWithData_ = nullptr;

@@ -61,6 +61,7 @@ for preset in linux windows; do
     if [ "$preset" = windows ]; then
         rm -f "$out"/*.png
         snapshot Oriv 7
+        snapshot Malvoree 5
     fi
 done
 

@@ -39,8 +39,8 @@ cd "$(dirname "$0")/.." || exit 2
 
 jobs=$(nproc 2>/dev/null || echo 2)
 # The ThreadSanitizer build holds only what exercises threads.
-tsan_targets=(qxahost oriv_plugin malvoree_plugin oriv_thread_tests malvoree_thread_tests oriv_editor_tests)
-tsan_tests='^(oriv_thread_tests|malvoree_thread_tests|oriv_editor_tests|validate_oriv|validate_malvoree)$'
+tsan_targets=(qxahost oriv_plugin malvoree_plugin oriv_thread_tests malvoree_thread_tests oriv_editor_tests malvoree_editor_tests)
+tsan_tests='^(oriv_thread_tests|malvoree_thread_tests|oriv_editor_tests|malvoree_editor_tests|validate_oriv|validate_malvoree)$'
 
 passed=0
 failed=0

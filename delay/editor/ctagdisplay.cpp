@@ -81,6 +81,14 @@ bool CTagDisplay::typedValue(float& value) const {
     return parseTagText(kindOf(tag_), text(), tempoSync, value);
 }
 
+ViewRect CTagDisplay::textArea() const {
+    // Laid out in a rectangle reaching 4 pixels below the field, the text's baseline comes 2
+    // pixels lower; the clip stays the field's.
+    ViewRect area = bounds_;
+    area.bottom += 4;
+    return area;
+}
+
 bool CTagDisplay::isKindOf(const char* className) const {
     return std::strcmp(className, "CTagDisplay") == 0 || CTextEdit::isKindOf(className);
 }

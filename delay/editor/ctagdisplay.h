@@ -25,6 +25,12 @@ public:
     // The parameter value the display's current text means; false when it does not parse.
     bool typedValue(float& value) const;
 
+protected:
+    // The text sits two pixels lower than in a plain display: the panel's fields are 10 pixels
+    // high, and the plain rule (baseline one pixel above the bottom of a line 11-pixel text
+    // needs 13 pixels for) would cut the top row off every figure.
+    QXAGUI::ViewRect textArea() const override;
+
 private:
     Malvoree* effect_;
 };

@@ -2,7 +2,9 @@
 // texts, typed values in every display's terms, and how the panel follows the effect.
 #include "cbitmap.h"
 #include "cdragcontainer.h"
+#include "cdrawcontext.h"
 #include "cframe.h"
+#include "cparamdisplay.h"
 #include "cslider.h"
 #include "ctagdisplay.h"
 #include "delay_layout.h"
@@ -15,8 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -159,6 +163,26 @@ TEST_F(MalvoreeEditorTest, PanFeedbackAndVolumeTexts) {
     EXPECT_EQ(shown(kVolume4), "0.000");
 }
 
+TEST_F(MalvoreeEditorTest, DisplayTextSitsTwoPixelsLowerThanInAPlainDisplaySoFiguresFit) {
+    open();
+    auto& drawing = headless::windowOf(*frame())->drawing;
+    CTagDisplay* tagDisplay = display(kFeedback2);
+    const ViewRect bounds = tagDisplay->bounds();
+    drawing.clear();
+    frame()->paintArea(nullptr, bounds);
+    auto* plain = new CParamDisplay(bounds);
+    plain->setDisplayFont(FontSmall);
+    frame()->appendChild(plain);
+    frame()->paintArea(nullptr, bounds);
+    const auto texts = drawing.matching("text '");
+    ASSERT_EQ(texts.size(), 3u); // the display, then the display and the plain one on top
+    auto textTop = [](const std::string& line) {
+        const size_t quote = line.rfind('\'');
+        return std::stof(line.substr(line.find(' ', quote + 2) + 1));
+    };
+    EXPECT_EQ(textTop(texts[1]) - textTop(texts[2]), 2.0f);
+}
+
 TEST_F(MalvoreeEditorTest, DisplayTextsAreFormattedOnlyAtTheIdlePass) {
     open();
     hostWrites(kFeedback2, 0.5f);
@@ -298,6 +322,27 @@ TEST_F(MalvoreeEditorTest, AClosedEditorSurvivesHostWrites) {
     dispatch(EditorTick);
     open();
     EXPECT_EQ(shown(kDamp3), "50.00"); // program 3's default
+}
+
+TEST_F(MalvoreeEditorTest, WritesFromAnotherThreadNeverTouchTheDisplays) {
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        uint32_t step = 0;
+        while (!stop.load(std::memory_order_relaxed)) {
+            effect->writeParameter(static_cast<int32_t>(step % kParameterCount),
+                                   static_cast<float>(step % 101) / 100.0f);
+            ++step;
+        }
+    });
+    for (int cycle = 0; cycle < 100; ++cycle) {
+        open();
+        dispatch(EditorTick);
+        frame()->paintArea(nullptr, frame()->bounds());
+        dispatch(EditorTick);
+        dispatch(EditorDetach);
+    }
+    stop.store(true);
+    writer.join();
 }
 
 // --- the grammar of typed values, without an editor -----------------------------------------
