@@ -325,24 +325,7 @@ TEST_F(MalvoreeEditorTest, AClosedEditorSurvivesHostWrites) {
 }
 
 TEST_F(MalvoreeEditorTest, WritesFromAnotherThreadNeverTouchTheDisplays) {
-    std::atomic<bool> stop{false};
-    std::thread writer([&] {
-        uint32_t step = 0;
-        while (!stop.load(std::memory_order_relaxed)) {
-            effect->writeParameter(static_cast<int32_t>(step % kParameterCount),
-                                   static_cast<float>(step % 101) / 100.0f);
-            ++step;
-        }
-    });
-    for (int cycle = 0; cycle < 100; ++cycle) {
-        open();
-        dispatch(EditorTick);
-        frame()->paintArea(nullptr, frame()->bounds());
-        dispatch(EditorTick);
-        dispatch(EditorDetach);
-    }
-    stop.store(true);
-    writer.join();
+    cycleWhileAnotherThreadWrites(100);
 }
 
 // --- the grammar of typed values, without an editor -----------------------------------------

@@ -11,9 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace editor_test {
@@ -107,6 +109,31 @@ protected:
         handler(*held);
         editorInterface.leaveEditorCall();
         held->release();
+    }
+
+    // Opens, idles, paints and closes the editor `cycles` times while another thread writes
+    // every parameter as fast as it can, as automation on the audio thread does. What it
+    // catches, it catches under AddressSanitizer and ThreadSanitizer.
+    void cycleWhileAnotherThreadWrites(int cycles) {
+        const int32_t parameters = effect->descriptorRecord()->parameterCount;
+        std::atomic<bool> stop{false};
+        std::thread writer([&] {
+            uint32_t step = 0;
+            while (!stop.load(std::memory_order_relaxed)) {
+                effect->writeParameter(static_cast<int32_t>(step % parameters),
+                                       static_cast<float>(step % 101) / 100.0f);
+                ++step;
+            }
+        });
+        for (int cycle = 0; cycle < cycles; ++cycle) {
+            open();
+            dispatch(EditorTick);
+            frame()->paintArea(nullptr, frame()->bounds());
+            dispatch(EditorTick);
+            dispatch(EditorDetach);
+        }
+        stop.store(true);
+        writer.join();
     }
 
     int32_t baselineObjects = 0;

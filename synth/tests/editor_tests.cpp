@@ -346,24 +346,7 @@ TEST_F(OrivEditorTest, ToolkitObjectsAreCountedForTheHost) {
 }
 
 TEST_F(OrivEditorTest, WritesFromAnotherThreadNeverTouchTheViews) {
-    std::atomic<bool> stop{false};
-    std::thread writer([&] {
-        uint32_t step = 0;
-        while (!stop.load(std::memory_order_relaxed)) {
-            effect->writeParameter(static_cast<int32_t>(step % kSynthParameterCount),
-                                   static_cast<float>(step % 101) / 100.0f);
-            ++step;
-        }
-    });
-    for (int cycle = 0; cycle < 200; ++cycle) {
-        open();
-        dispatch(EditorTick);
-        frame()->paintArea(nullptr, frame()->bounds());
-        dispatch(EditorTick);
-        dispatch(EditorDetach);
-    }
-    stop.store(true);
-    writer.join();
+    cycleWhileAnotherThreadWrites(200);
 }
 
 } // namespace
