@@ -1,5 +1,14 @@
 # Flags and helpers shared by every target of the project.
 
+# A compiler cache when one is installed: rebuilds of unchanged sources (another build tree of
+# the same sources, a clean clone) cost a look-up. The Makefile sets its base folder, so paths
+# inside the tree hash the same from any checkout.
+find_program(QXA_CCACHE ccache)
+if(QXA_CCACHE)
+  set(CMAKE_C_COMPILER_LAUNCHER ${QXA_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${QXA_CCACHE})
+endif()
+
 # Warnings for the project's own code (third-party code is built without them).
 add_library(qxa_warnings INTERFACE)
 target_compile_options(qxa_warnings INTERFACE -Wall -Wextra $<$<BOOL:${QXA_WERROR}>:-Werror>)

@@ -8,7 +8,7 @@ packages=(
     g++-mingw-w64-x86-64-posix
     wine wine64 xvfb xauth fonts-wine fonts-liberation
     googletest libbenchmark-dev libcli11-dev nlohmann-json3-dev
-    valgrind clang libclang-rt-14-dev clang-format
+    valgrind clang libclang-rt-14-dev clang-format ccache
 )
 
 missing=()
