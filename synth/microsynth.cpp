@@ -68,6 +68,7 @@ MicroSynth::MicroSynth(HostCallback host)
                                                        amplitudeEnvelope_.get());
         voicer_->addVoice(voice.release());
     }
+    voicer_->prepareLanes(blockSize_);
 
     assignInputCount(0);
     assignOutputCount(kOutputCount);
@@ -125,6 +126,8 @@ void MicroSynth::updateEngineRateAndSize() {
         envelope->applySampleRate(sampleRate_);
         envelope->applyBlockSize(blockSize_);
     }
+    voicer_->prepareLanes(
+        std::min(filterEnvelope_->blockCapacity(), amplitudeEnvelope_->blockCapacity()));
 }
 
 double MicroSynth::synthSampleRate() {

@@ -192,8 +192,13 @@ float ADSR::writeRelease(float* out, int32_t first, int32_t count, double startL
 }
 
 double ADSR::renderSegment(int32_t start, int32_t frames, double startLevel) {
+    return renderSegmentTo(blockBuffer_.get(), start, frames, startLevel);
+}
+
+double ADSR::renderSegmentTo(float* const target, int32_t start, int32_t frames,
+                             double startLevel) {
     if (frames <= 0) return startLevel;
-    float* out = blockBuffer_.get();
+    float* out = target;
     // 64-bit: a position near the top of the range plus a block must not wrap around.
     const int64_t end = int64_t{start} + frames;
 
@@ -208,7 +213,7 @@ double ADSR::renderSegment(int32_t start, int32_t frames, double startLevel) {
             out += attacked;
             decayFirst = 0;
         }
-        const int32_t remaining = static_cast<int32_t>(blockBuffer_.get() + frames - out);
+        const int32_t remaining = static_cast<int32_t>(target + frames - out);
         const int32_t decayed = std::clamp(decaySamples_ - decayFirst, 0, remaining);
         writeDecay(out, decayFirst, decayed);
         std::fill(out + decayed, out + remaining, sustainValue);

@@ -65,6 +65,8 @@ public:
     // Writes `frames` values for envelope positions start.. into the block buffer and returns
     // the level reached (see ADSRProcessor). frames must not exceed the block capacity.
     virtual double renderSegment(int32_t start, int32_t frames, double startLevel);
+    // The same values and bookkeeping, written to `out` (at least `frames` long) instead.
+    double renderSegmentTo(float* out, int32_t start, int32_t frames, double startLevel);
 
     // When every value renderSegment would write for this range is the same, stores it in
     // `value` and returns true, and updates the shared last level just as renderSegment

@@ -38,10 +38,21 @@ void ADSRProcessor::releaseEnvelope(bool fast) {
 }
 
 bool ADSRProcessor::renderEnvelope(float** buffer, float* constant, int32_t frames, bool fill) {
+    return renderInto(envelope_ ? envelope_->blockBuffer() : nullptr, buffer, constant, frames,
+                      fill);
+}
+
+bool ADSRProcessor::renderEnvelopeTo(float* target, float* constant, int32_t frames) {
+    float* buffer = nullptr;
+    return renderInto(target, &buffer, constant, frames, false);
+}
+
+bool ADSRProcessor::renderInto(float* block, float** buffer, float* constant, int32_t frames,
+                               bool fill) {
     *buffer = nullptr;
     *constant = 0.0f;
+    // Without a block buffer the ADSR has no block size yet: silence, wherever the values go.
     if (!envelope_ || !envelope_->blockBuffer()) return false;
-    float* const block = envelope_->blockBuffer();
     if (fill) *buffer = block;
 
     if (stage_ == EnvelopeStage::Running || stage_ == EnvelopeStage::Releasing) {
@@ -52,7 +63,7 @@ bool ADSRProcessor::renderEnvelope(float** buffer, float* constant, int32_t fram
             *buffer = block;
             const float sharedRelease = envelope_->releaseAmount();
             if (fastRelease_) envelope_->setReleaseAmount(static_cast<float>(fastReleaseAmount_));
-            level_ = envelope_->renderSegment(position_, frames, level_);
+            level_ = envelope_->renderSegmentTo(block, position_, frames, level_);
             advance(frames);
             if (stage_ == EnvelopeStage::Running &&
                 position_ >= envelope_->attackDecaySampleCount())

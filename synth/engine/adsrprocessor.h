@@ -31,12 +31,16 @@ public:
     // set when the values are in the ADSR's block buffer (valid until the next processor of
     // that ADSR renders), false when the whole block has the value *constant.
     virtual bool renderEnvelope(float** buffer, float* constant, int32_t frames, bool fill);
+    // renderEnvelope without `fill`, the values written to `target` (at least `frames` long)
+    // instead of the ADSR's block buffer: a voice rendered in lanes keeps its own values.
+    bool renderEnvelopeTo(float* target, float* constant, int32_t frames);
 
     EnvelopeStage stage() const { return stage_; }
     double level() const { return level_; }
 
 private:
     void advance(int32_t frames);
+    bool renderInto(float* block, float** buffer, float* constant, int32_t frames, bool fill);
 
     double level_ = 0.0;
     double fastReleaseAmount_ = 0.2;

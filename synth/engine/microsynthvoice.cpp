@@ -3,6 +3,7 @@
 #include "../synth_parameters.h"
 #include "adsr.h"
 #include "synthcontext.h"
+#include "voicelanes.h"
 #include "wavetableset.h"
 
 #include <algorithm>
@@ -263,4 +264,48 @@ void MicroSynthVoice::renderAdd(float** /*inputs*/, float** outputs, int32_t fra
                                  base);
     }
     if (amplitudeEnvelope_.stage() == EnvelopeStage::Idle) state_ = VoiceState::Finished;
+}
+
+void MicroSynthVoice::renderEnvelopesTo(float* filterValues, float* amplitudeValues,
+                                        int32_t frames) {
+    if (frames <= 0) return;
+    float constant = 0.0f;
+    if (!filterEnvelope_.renderEnvelopeTo(filterValues, &constant, frames))
+        std::fill(filterValues, filterValues + frames, constant);
+    if (!amplitudeEnvelope_.renderEnvelopeTo(amplitudeValues, &constant, frames))
+        std::fill(amplitudeValues, amplitudeValues + frames, constant);
+    if (amplitudeEnvelope_.stage() == EnvelopeStage::Idle) state_ = VoiceState::Finished;
+}
+
+void MicroSynthVoice::loadLane(VoiceLanes& lanes, int32_t lane) const {
+    const ADSR* filterShape = filterEnvelope_.attachedEnvelope();
+    const float filterLevel = filterShape ? filterShape->outputLevel() : 0.0f;
+    lanes.base[lane] = static_cast<float>((1.0 - filterLevel) * cutoff_);
+    lanes.phase1[lane] = oscillator1Phase_;
+    lanes.phase2[lane] = oscillator2Phase_;
+    lanes.lfoPhase[lane] = lfo_.phase();
+    lanes.increment1[lane] = oscillator1Increment_;
+    lanes.increment2[lane] = oscillator2Increment_;
+    lanes.lfoIncrement[lane] = lfo_.increment();
+    lanes.modulation[lane] = modulation_;
+    lanes.feedback[lane] = feedback_;
+    lanes.gainLeft[lane] = outputGainLeft_;
+    lanes.gainRight[lane] = outputGainRight_;
+    lanes.s1[lane] = s1_;
+    lanes.s2[lane] = s2_;
+    lanes.input[lane] = filterInput_;
+    lanes.highPass[lane] = filterHighPass_;
+    lanes.tableOffset[lane] = waveTable_ - lanes.tables;
+    lanes.lfoTableOffset[lane] = lfo_.currentTable() - lanes.tables;
+    if (modulation_ != 0.0) lanes.vibrato = true;
+}
+
+void MicroSynthVoice::storeLane(const VoiceLanes& lanes, int32_t lane) {
+    oscillator1Phase_ = lanes.phase1[lane];
+    oscillator2Phase_ = lanes.phase2[lane];
+    lfo_.setPhase(lanes.lfoPhase[lane]);
+    s1_ = lanes.s1[lane];
+    s2_ = lanes.s2[lane];
+    filterInput_ = lanes.input[lane];
+    filterHighPass_ = lanes.highPass[lane];
 }

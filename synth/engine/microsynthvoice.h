@@ -12,6 +12,7 @@
 #include "voice.h"
 
 class ADSR;
+struct VoiceLanes;
 
 class MicroSynthVoice : public Voice {
 public:
@@ -33,6 +34,15 @@ public:
 
     // Re-reads pitch, wave table, cutoff, resonance and LFO rate from the synth's parameters.
     void refreshFromParameters();
+
+    // Rendering in lanes (MicroSynthVoicer): the voice's stretch of a block is split in two.
+    // renderEnvelopesTo makes exactly the envelope calls renderAdd makes for `frames` samples
+    // (at most one block), writes the values to the two buffers (a flat envelope written out)
+    // and ends the voice when its amplitude envelope has. loadLane copies what the sample loop
+    // reads into a lane, storeLane takes the advanced state back.
+    void renderEnvelopesTo(float* filterValues, float* amplitudeValues, int32_t frames);
+    void loadLane(VoiceLanes& lanes, int32_t lane) const;
+    void storeLane(const VoiceLanes& lanes, int32_t lane);
 
     double oscillator1Frequency() const { return oscillator1Frequency_; }
     double oscillator1Increment() const { return oscillator1Increment_; }

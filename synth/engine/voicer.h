@@ -140,6 +140,13 @@ protected:
     int32_t softened(int32_t channel, int32_t velocity) const;
     static int32_t wrappingAdd(int32_t a, int32_t b);
     void renderPlayingVoice(Voice* voice, float** inputs, float** outputs, int32_t frames);
+    // Renders one stretch of a playing voice: `frames` samples from `startOffset` into the
+    // block, into channel pointers already advanced by it. The render loop calls it in list
+    // order, at most twice per voice and block (before and after a note-off inside the block).
+    virtual void renderVoiceRange(Voice* voice, float** inputs, float** outputs, int32_t frames,
+                                  int32_t startOffset) {
+        voice->renderAdd(inputs, outputs, frames, startOffset);
+    }
 
     SynthContext* synth_;
 

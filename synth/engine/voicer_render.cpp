@@ -188,7 +188,7 @@ void Voicer::renderPlayingVoice(Voice* voice, float** inputs, float** outputs, i
             else
                 freeVoice(voice);
         }
-        voice->renderAdd(inputs, outputs, frames, 0);
+        renderVoiceRange(voice, inputs, outputs, frames, 0);
         return;
     }
 
@@ -219,20 +219,20 @@ void Voicer::renderPlayingVoice(Voice* voice, float** inputs, float** outputs, i
     shift(start);
 
     if (stop == 0) {
-        voice->renderAdd(shiftedInputs, shiftedOutputs, frames - start, start);
+        renderVoiceRange(voice, shiftedInputs, shiftedOutputs, frames - start, start);
         voice->startDelay_ = 0;
         return;
     }
     if (stop >= frames) {
         voice->stopDelay_ = stop - frames;
-        voice->renderAdd(shiftedInputs, shiftedOutputs, frames - start, start);
+        renderVoiceRange(voice, shiftedInputs, shiftedOutputs, frames - start, start);
         voice->startDelay_ = 0;
         return;
     }
 
     // The note-off falls inside this block; never before the note's own start.
     stop = std::max(stop, start);
-    voice->renderAdd(shiftedInputs, shiftedOutputs, stop - start, start);
+    renderVoiceRange(voice, shiftedInputs, shiftedOutputs, stop - start, start);
     voice->startDelay_ = 0;
     voice->stopDelay_ = 0;
     if (!voice->releaseNote(0.0)) {
@@ -241,5 +241,5 @@ void Voicer::renderPlayingVoice(Voice* voice, float** inputs, float** outputs, i
     }
     voice->released_ = 1;
     shift(stop);
-    voice->renderAdd(shiftedInputs, shiftedOutputs, frames - stop, stop);
+    renderVoiceRange(voice, shiftedInputs, shiftedOutputs, frames - stop, stop);
 }
