@@ -1,5 +1,7 @@
 #include "adsr.h"
 
+#include "envelopelanes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -156,21 +158,23 @@ float ADSR::releaseValue(int32_t i, double level) const {
 // output level; the segment position runs as a double (exact for every count) so that no
 // integer conversion sits in the loop.
 
-void ADSR::writeAttack(float* out, int32_t first, int32_t count) const {
+void ADSR::writeAttack(float* out, int32_t first, int32_t count, bool avx2) const {
     const float* const table = EnvelopeCurveTable::values;
     const double step = attackStep_;
     const float level = outputLevel_;
+    if (avx2) return writeAttackAvx2(out, table, first, count, step, level);
     double position = first;
     for (int32_t n = 0; n < count; ++n, position += 1.0)
         out[n] = table[static_cast<int32_t>(position * step)] * level;
 }
 
-void ADSR::writeDecay(float* out, int32_t first, int32_t count) const {
+void ADSR::writeDecay(float* out, int32_t first, int32_t count, bool avx2) const {
     const double* const fall = EnvelopeCurveTable::complements;
     const double step = decayStep_;
     const double sustain = sustainLevel_;
     const double depth = 1.0 - sustain;
     const float level = outputLevel_;
+    if (avx2) return writeDecayAvx2(out, fall, first, count, step, sustain, depth, level);
     double position = first;
     for (int32_t n = 0; n < count; ++n, position += 1.0) {
         const double value = fall[static_cast<int32_t>(position * step)] * depth + sustain;
@@ -178,10 +182,12 @@ void ADSR::writeDecay(float* out, int32_t first, int32_t count) const {
     }
 }
 
-float ADSR::writeRelease(float* out, int32_t first, int32_t count, double startLevel) const {
+float ADSR::writeRelease(float* out, int32_t first, int32_t count, double startLevel,
+                         bool avx2) const {
     const double* const fall = EnvelopeCurveTable::complements;
     const double step = releaseStep_;
     const float level = outputLevel_;
+    if (avx2) return writeReleaseAvx2(out, fall, first, count, step, startLevel, level);
     double position = first;
     float value = 0.0f;
     for (int32_t n = 0; n < count; ++n, position += 1.0) {
@@ -195,9 +201,10 @@ double ADSR::renderSegment(int32_t start, int32_t frames, double startLevel) {
     return renderSegmentTo(blockBuffer_.get(), start, frames, startLevel);
 }
 
-double ADSR::renderSegmentTo(float* const target, int32_t start, int32_t frames,
-                             double startLevel) {
+double ADSR::renderSegmentTo(float* const target, int32_t start, int32_t frames, double startLevel,
+                             SimdLevel simd) {
     if (frames <= 0) return startLevel;
+    const bool avx2 = simd == SimdLevel::Avx2;
     float* out = target;
     // 64-bit: a position near the top of the range plus a block must not wrap around.
     const int64_t end = int64_t{start} + frames;
@@ -209,13 +216,13 @@ double ADSR::renderSegmentTo(float* const target, int32_t start, int32_t frames,
         if (start < attackSamples_) {
             const auto attacked =
                 static_cast<int32_t>(std::min<int64_t>(end, attackSamples_) - start);
-            writeAttack(out, start, attacked);
+            writeAttack(out, start, attacked, avx2);
             out += attacked;
             decayFirst = 0;
         }
         const int32_t remaining = static_cast<int32_t>(target + frames - out);
         const int32_t decayed = std::clamp(decaySamples_ - decayFirst, 0, remaining);
-        writeDecay(out, decayFirst, decayed);
+        writeDecay(out, decayFirst, decayed, avx2);
         std::fill(out + decayed, out + remaining, sustainValue);
         if (start < attackSamples_ && remaining == 0)
             return attackValue(static_cast<int32_t>(end - 1));
@@ -225,7 +232,7 @@ double ADSR::renderSegmentTo(float* const target, int32_t start, int32_t frames,
 
     const int32_t first = start - attackDecaySamples_;
     const int32_t released = std::clamp(releaseSamples_ - first, 0, frames);
-    if (released > 0) lastLevel_ = writeRelease(out, first, released, startLevel);
+    if (released > 0) lastLevel_ = writeRelease(out, first, released, startLevel, avx2);
     std::fill(out + released, out + frames, 0.0f);
     return startLevel;
 }

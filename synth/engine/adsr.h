@@ -7,6 +7,8 @@
 // rendering, see MicroSynth); rendering runs on the audio thread. Only applyBlockSize allocates.
 #pragma once
 
+#include "simdlevel.h"
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -65,8 +67,10 @@ public:
     // Writes `frames` values for envelope positions start.. into the block buffer and returns
     // the level reached (see ADSRProcessor). frames must not exceed the block capacity.
     virtual double renderSegment(int32_t start, int32_t frames, double startLevel);
-    // The same values and bookkeeping, written to `out` (at least `frames` long) instead.
-    double renderSegmentTo(float* out, int32_t start, int32_t frames, double startLevel);
+    // The same values and bookkeeping, written to `out` (at least `frames` long) instead; at
+    // SimdLevel Avx2 the segment loops run four frames at a time, to the same values.
+    double renderSegmentTo(float* out, int32_t start, int32_t frames, double startLevel,
+                           SimdLevel simd = SimdLevel::Scalar);
 
     // When every value renderSegment would write for this range is the same, stores it in
     // `value` and returns true, and updates the shared last level just as renderSegment
@@ -82,10 +86,11 @@ private:
     float attackValue(int32_t i) const;
     float decayValue(int32_t i) const;
     float releaseValue(int32_t i, double level) const;
-    void writeAttack(float* out, int32_t first, int32_t count) const;
-    void writeDecay(float* out, int32_t first, int32_t count) const;
+    void writeAttack(float* out, int32_t first, int32_t count, bool avx2) const;
+    void writeDecay(float* out, int32_t first, int32_t count, bool avx2) const;
     // Returns the last release value written (before the output level).
-    float writeRelease(float* out, int32_t first, int32_t count, double startLevel) const;
+    float writeRelease(float* out, int32_t first, int32_t count, double startLevel,
+                       bool avx2) const;
     static int32_t updateSegment(double seconds, double scale, double sampleRate, int32_t& count,
                                  double& step);
 

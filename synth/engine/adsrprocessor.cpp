@@ -39,16 +39,17 @@ void ADSRProcessor::releaseEnvelope(bool fast) {
 
 bool ADSRProcessor::renderEnvelope(float** buffer, float* constant, int32_t frames, bool fill) {
     return renderInto(envelope_ ? envelope_->blockBuffer() : nullptr, buffer, constant, frames,
-                      fill);
+                      fill, SimdLevel::Scalar);
 }
 
-bool ADSRProcessor::renderEnvelopeTo(float* target, float* constant, int32_t frames) {
+bool ADSRProcessor::renderEnvelopeTo(float* target, float* constant, int32_t frames,
+                                     SimdLevel simd) {
     float* buffer = nullptr;
-    return renderInto(target, &buffer, constant, frames, false);
+    return renderInto(target, &buffer, constant, frames, false, simd);
 }
 
 bool ADSRProcessor::renderInto(float* block, float** buffer, float* constant, int32_t frames,
-                               bool fill) {
+                               bool fill, SimdLevel simd) {
     *buffer = nullptr;
     *constant = 0.0f;
     // Without a block buffer the ADSR has no block size yet: silence, wherever the values go.
@@ -63,7 +64,7 @@ bool ADSRProcessor::renderInto(float* block, float** buffer, float* constant, in
             *buffer = block;
             const float sharedRelease = envelope_->releaseAmount();
             if (fastRelease_) envelope_->setReleaseAmount(static_cast<float>(fastReleaseAmount_));
-            level_ = envelope_->renderSegmentTo(block, position_, frames, level_);
+            level_ = envelope_->renderSegmentTo(block, position_, frames, level_, simd);
             advance(frames);
             if (stage_ == EnvelopeStage::Running &&
                 position_ >= envelope_->attackDecaySampleCount())

@@ -2,6 +2,8 @@
 // the shared ADSR it is attached to. Audio thread; no locks, no allocation.
 #pragma once
 
+#include "simdlevel.h"
+
 #include <cstdint>
 
 class ADSR;
@@ -33,14 +35,15 @@ public:
     virtual bool renderEnvelope(float** buffer, float* constant, int32_t frames, bool fill);
     // renderEnvelope without `fill`, the values written to `target` (at least `frames` long)
     // instead of the ADSR's block buffer: a voice rendered in lanes keeps its own values.
-    bool renderEnvelopeTo(float* target, float* constant, int32_t frames);
+    bool renderEnvelopeTo(float* target, float* constant, int32_t frames, SimdLevel simd);
 
     EnvelopeStage stage() const { return stage_; }
     double level() const { return level_; }
 
 private:
     void advance(int32_t frames);
-    bool renderInto(float* block, float** buffer, float* constant, int32_t frames, bool fill);
+    bool renderInto(float* block, float** buffer, float* constant, int32_t frames, bool fill,
+                    SimdLevel simd);
 
     double level_ = 0.0;
     double fastReleaseAmount_ = 0.2;

@@ -266,13 +266,13 @@ void MicroSynthVoice::renderAdd(float** /*inputs*/, float** outputs, int32_t fra
     if (amplitudeEnvelope_.stage() == EnvelopeStage::Idle) state_ = VoiceState::Finished;
 }
 
-void MicroSynthVoice::renderEnvelopesTo(float* filterValues, float* amplitudeValues,
-                                        int32_t frames) {
+void MicroSynthVoice::renderEnvelopesTo(float* filterValues, float* amplitudeValues, int32_t frames,
+                                        SimdLevel simd) {
     if (frames <= 0) return;
     float constant = 0.0f;
-    if (!filterEnvelope_.renderEnvelopeTo(filterValues, &constant, frames))
+    if (!filterEnvelope_.renderEnvelopeTo(filterValues, &constant, frames, simd))
         std::fill(filterValues, filterValues + frames, constant);
-    if (!amplitudeEnvelope_.renderEnvelopeTo(amplitudeValues, &constant, frames))
+    if (!amplitudeEnvelope_.renderEnvelopeTo(amplitudeValues, &constant, frames, simd))
         std::fill(amplitudeValues, amplitudeValues + frames, constant);
     if (amplitudeEnvelope_.stage() == EnvelopeStage::Idle) state_ = VoiceState::Finished;
 }

@@ -40,7 +40,8 @@ public:
     // (at most one block), writes the values to the two buffers (a flat envelope written out)
     // and ends the voice when its amplitude envelope has. loadLane copies what the sample loop
     // reads into a lane, storeLane takes the advanced state back.
-    void renderEnvelopesTo(float* filterValues, float* amplitudeValues, int32_t frames);
+    void renderEnvelopesTo(float* filterValues, float* amplitudeValues, int32_t frames,
+                           SimdLevel simd);
     void loadLane(VoiceLanes& lanes, int32_t lane) const;
     void storeLane(const VoiceLanes& lanes, int32_t lane);
 

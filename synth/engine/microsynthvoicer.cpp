@@ -25,7 +25,8 @@ void MicroSynthVoicer::prepareLanes(int32_t frames) {
     // Two envelopes per voice; every entry must be reachable with a 32-bit index.
     const int64_t entries = int64_t{slots} * 2 * frames;
     if (entries > 0x7FFFFFFF) return;
-    std::unique_ptr<float[]> store(new (std::nothrow) float[static_cast<size_t>(entries)]());
+    // The vector loops read whole groups of four values, up to three past the last one.
+    std::unique_ptr<float[]> store(new (std::nothrow) float[static_cast<size_t>(entries) + 4]());
     if (!store) return;
     envelopeStore_ = std::move(store);
     laneFrames_ = frames;
@@ -34,12 +35,14 @@ void MicroSynthVoicer::prepareLanes(int32_t frames) {
 
 void MicroSynthVoicer::renderVoices(float** inputs, float** outputs, int32_t frames) {
     int32_t groupLanes = 1;
-    const VoiceLaneKernel kernel = voiceLaneKernel(activeSimdLevel(), &groupLanes);
+    const SimdLevel level = activeSimdLevel();
+    const VoiceLaneKernel kernel = voiceLaneKernel(level, &groupLanes);
     if (!kernel || !envelopeStore_ || frames > laneFrames_ || totalVoices() > laneSlots_) {
         Voicer::renderVoices(inputs, outputs, frames);
         return;
     }
     collecting_ = true;
+    collectingLevel_ = level;
     laneVoiceCount_ = 0;
     Voicer::renderVoices(inputs, outputs, frames);
     collecting_ = false;
@@ -64,7 +67,8 @@ void MicroSynthVoicer::renderVoiceRange(Voice* voice, float** inputs, float** ou
     }
     const int32_t slot = static_cast<int32_t>(lane - laneVoices_);
     float* filterValues = envelopeStore_.get() + int64_t{slot} * 2 * laneFrames_ + startOffset;
-    synthVoice->renderEnvelopesTo(filterValues, filterValues + laneFrames_, frames);
+    synthVoice->renderEnvelopesTo(filterValues, filterValues + laneFrames_, frames,
+                                  collectingLevel_);
     lane->segmentEnds[lane->segmentCount++] = startOffset + frames;
 }
 

@@ -54,6 +54,7 @@ private:
     int32_t laneFrames_ = 0;
     int32_t laneSlots_ = 0;
     bool collecting_ = false;
+    SimdLevel collectingLevel_ = SimdLevel::Scalar;
     int32_t laneVoiceCount_ = 0;
     LaneVoice laneVoices_[kMaxLaneVoices] = {};
     VoiceLanes lanes_;

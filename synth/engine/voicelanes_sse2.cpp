@@ -27,7 +27,7 @@ inline __m128 readPair(const float* values, int32_t first, int32_t second) {
 
 // out[f] += lane 0, lane 1, ... for each frame, from rows of `stride` lane values per frame.
 inline void addLanesInOrder(const float* rows, int32_t frames, int32_t stride, int32_t laneCount,
-                            float* out) {
+                            uint32_t active, float* out) {
     int32_t f = 0;
     for (; f + 4 <= frames; f += 4) {
         __m128 sum = _mm_loadu_ps(out + f);
@@ -37,31 +37,28 @@ inline void addLanesInOrder(const float* rows, int32_t frames, int32_t stride, i
             __m128 r2 = _mm_load_ps(rows + (f + 2) * stride + c);
             __m128 r3 = _mm_load_ps(rows + (f + 3) * stride + c);
             _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-            const int32_t left = laneCount - c;
-            sum = _mm_add_ps(sum, r0);
-            if (left > 1) sum = _mm_add_ps(sum, r1);
-            if (left > 2) sum = _mm_add_ps(sum, r2);
-            if (left > 3) sum = _mm_add_ps(sum, r3);
+            const uint32_t lanes = active >> c;
+            if (lanes & 1) sum = _mm_add_ps(sum, r0);
+            if (lanes & 2) sum = _mm_add_ps(sum, r1);
+            if (lanes & 4) sum = _mm_add_ps(sum, r2);
+            if (lanes & 8) sum = _mm_add_ps(sum, r3);
         }
         _mm_storeu_ps(out + f, sum);
     }
     for (; f < frames; ++f) {
         float sum = out[f];
         for (int32_t k = 0; k < laneCount; ++k)
-            sum += rows[f * stride + k];
+            if (active & (1u << k)) sum += rows[f * stride + k];
         out[f] = sum;
     }
 }
 
-inline void storeActive(double* target, const __m128d* values, int32_t count, uint32_t active) {
-    alignas(16) double lanes[VoiceLanes::kMaxLanes];
-    for (int32_t v = 0; v * kWidth < count; ++v)
-        _mm_store_pd(lanes + v * kWidth, values[v]);
+inline void copyActive(double* target, const double* values, int32_t count, uint32_t active) {
     for (int32_t k = 0; k < count; ++k)
-        if (active & (1u << k)) target[k] = lanes[k];
+        if (active & (1u << k)) target[k] = values[k];
 }
 
-template <int V, bool kVibrato, bool kMasked>
+template <int V, bool kVibrato>
 void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, float* left,
                  float* right) {
     // Rows hold whole groups of four lanes for the transposing sum.
@@ -70,11 +67,10 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
     const float* const envelopes = lanes.envelopes;
     const int32_t distance = lanes.amplitudeDistance;
     const __m128 quarter = _mm_set1_ps(0.25f);
-    const __m128 negativeZero = _mm_set1_ps(-0.0f);
 
     __m128d p1[V], p2[V], lp[V], inc1[V], inc2[V], lfoInc[V], mod[V], q[V], gl[V], gr[V];
     __m128d s1[V], s2[V], in[V], hp[V];
-    __m128 base[V], keep[V];
+    __m128 base[V];
 #pragma GCC unroll 4
     for (int v = 0; v < V; ++v) {
         const int32_t k = v * kWidth;
@@ -93,9 +89,6 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         in[v] = _mm_load_pd(lanes.input + k);
         hp[v] = _mm_load_pd(lanes.highPass + k);
         base[v] = readPair(lanes.base, k, k + 1);
-        const __m128i bit = _mm_setr_epi32(1, 2, 0, 0);
-        keep[v] = _mm_castsi128_ps(_mm_cmpeq_epi32(
-            _mm_and_si128(_mm_set1_epi32(static_cast<int32_t>(active >> k)), bit), bit));
     }
 
     alignas(16) float rowsLeft[kChunk * kStride] = {};
@@ -136,40 +129,41 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                 const __m128d level = _mm_mul_pd(amplitude, s2[v]);
                 __m128 l = _mm_cvtpd_ps(_mm_mul_pd(level, gl[v]));
                 __m128 r = _mm_cvtpd_ps(_mm_mul_pd(level, gr[v]));
-                if constexpr (kMasked) {
-                    // -0 is the one value whose addition leaves every sum as it is.
-                    l = _mm_or_ps(_mm_and_ps(keep[v], l), _mm_andnot_ps(keep[v], negativeZero));
-                    r = _mm_or_ps(_mm_and_ps(keep[v], r), _mm_andnot_ps(keep[v], negativeZero));
-                }
                 _mm_storel_pi(reinterpret_cast<__m64*>(rowsLeft + j * kStride + k), l);
                 _mm_storel_pi(reinterpret_cast<__m64*>(rowsRight + j * kStride + k), r);
             }
         }
-        addLanesInOrder(rowsLeft, frames, kStride, lanes.laneCount, left + start);
-        addLanesInOrder(rowsRight, frames, kStride, lanes.laneCount, right + start);
+        addLanesInOrder(rowsLeft, frames, kStride, lanes.laneCount, active, left + start);
+        addLanesInOrder(rowsRight, frames, kStride, lanes.laneCount, active, right + start);
     }
 
+    // Each register array is written out by value, so that none of them has its address taken
+    // and all stay in registers through the loop.
     const int32_t count = lanes.laneCount;
-    storeActive(lanes.phase1, p1, count, active);
-    storeActive(lanes.phase2, p2, count, active);
-    storeActive(lanes.lfoPhase, lp, count, active);
-    storeActive(lanes.s1, s1, count, active);
-    storeActive(lanes.s2, s2, count, active);
-    storeActive(lanes.input, in, count, active);
-    storeActive(lanes.highPass, hp, count, active);
+    alignas(32) double values[7][VoiceLanes::kMaxLanes];
+#pragma GCC unroll 4
+    for (int v = 0; v < V; ++v) {
+        _mm_store_pd(values[0] + v * kWidth, p1[v]);
+        _mm_store_pd(values[1] + v * kWidth, p2[v]);
+        _mm_store_pd(values[2] + v * kWidth, lp[v]);
+        _mm_store_pd(values[3] + v * kWidth, s1[v]);
+        _mm_store_pd(values[4] + v * kWidth, s2[v]);
+        _mm_store_pd(values[5] + v * kWidth, in[v]);
+        _mm_store_pd(values[6] + v * kWidth, hp[v]);
+    }
+    double* const targets[7] = {lanes.phase1, lanes.phase2, lanes.lfoPhase, lanes.s1,
+                                lanes.s2,     lanes.input,  lanes.highPass};
+    for (int32_t i = 0; i < 7; ++i)
+        copyActive(targets[i], values[i], count, active);
 }
 
 template <int V>
 void renderVectors(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, float* left,
                    float* right) {
-    const uint32_t all = (1u << lanes.laneCount) - 1;
-    const bool masked = (active & all) != all;
     if (lanes.vibrato)
-        masked ? renderGroup<V, true, true>(lanes, from, to, active, left, right)
-               : renderGroup<V, true, false>(lanes, from, to, active, left, right);
+        renderGroup<V, true>(lanes, from, to, active, left, right);
     else
-        masked ? renderGroup<V, false, true>(lanes, from, to, active, left, right)
-               : renderGroup<V, false, false>(lanes, from, to, active, left, right);
+        renderGroup<V, false>(lanes, from, to, active, left, right);
 }
 
 } // namespace

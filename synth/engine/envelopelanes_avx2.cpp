@@ -1,0 +1,82 @@
+// Built with -mavx2 and without fused multiply-add, like the voice lanes; nothing here is
+// shared with code built for other processors.
+#include "envelopelanes.h"
+
+#include <immintrin.h>
+
+namespace {
+
+inline __m256d firstPositions(int32_t first) {
+    const double p = first;
+    return _mm256_setr_pd(p, p + 1.0, p + 2.0, p + 3.0);
+}
+
+inline __m128i entries(__m256d position, __m256d step) {
+    // Truncation to 32 bits, as the scalar loop converts.
+    return _mm256_cvttpd_epi32(_mm256_mul_pd(position, step));
+}
+
+// The plain gather leaves its merge source undefined, which GCC 12 warns about.
+inline __m256d gather(const double* table, __m128i entries) {
+    const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), table, entries, all, 8);
+}
+
+} // namespace
+
+void writeAttackAvx2(float* out, const float* table, int32_t first, int32_t count, double step,
+                     float level) {
+    const __m256d steps = _mm256_set1_pd(step);
+    const __m128 levels = _mm_set1_ps(level);
+    __m256d position = firstPositions(first);
+    int32_t n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const __m128 values = _mm_i32gather_ps(table, entries(position, steps), 4);
+        _mm_storeu_ps(out + n, _mm_mul_ps(values, levels));
+        position = _mm256_add_pd(position, _mm256_set1_pd(4.0));
+    }
+    for (double p = static_cast<double>(first) + n; n < count; ++n, p += 1.0)
+        out[n] = table[static_cast<int32_t>(p * step)] * level;
+}
+
+void writeDecayAvx2(float* out, const double* fall, int32_t first, int32_t count, double step,
+                    double sustain, double depth, float level) {
+    const __m256d steps = _mm256_set1_pd(step);
+    const __m256d depths = _mm256_set1_pd(depth);
+    const __m256d sustains = _mm256_set1_pd(sustain);
+    const __m128 levels = _mm_set1_ps(level);
+    __m256d position = firstPositions(first);
+    int32_t n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const __m256d values = gather(fall, entries(position, steps));
+        const __m256d decayed = _mm256_add_pd(_mm256_mul_pd(values, depths), sustains);
+        _mm_storeu_ps(out + n, _mm_mul_ps(_mm256_cvtpd_ps(decayed), levels));
+        position = _mm256_add_pd(position, _mm256_set1_pd(4.0));
+    }
+    for (double p = static_cast<double>(first) + n; n < count; ++n, p += 1.0) {
+        const double value = fall[static_cast<int32_t>(p * step)] * depth + sustain;
+        out[n] = static_cast<float>(value) * level;
+    }
+}
+
+float writeReleaseAvx2(float* out, const double* fall, int32_t first, int32_t count, double step,
+                       double startLevel, float level) {
+    const __m256d steps = _mm256_set1_pd(step);
+    const __m256d starts = _mm256_set1_pd(startLevel);
+    const __m128 levels = _mm_set1_ps(level);
+    __m256d position = firstPositions(first);
+    __m128 last = _mm_setzero_ps();
+    int32_t n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const __m256d values = gather(fall, entries(position, steps));
+        last = _mm256_cvtpd_ps(_mm256_mul_pd(values, starts));
+        _mm_storeu_ps(out + n, _mm_mul_ps(last, levels));
+        position = _mm256_add_pd(position, _mm256_set1_pd(4.0));
+    }
+    float value = _mm_cvtss_f32(_mm_shuffle_ps(last, last, _MM_SHUFFLE(3, 3, 3, 3)));
+    for (double p = static_cast<double>(first) + n; n < count; ++n, p += 1.0) {
+        value = static_cast<float>(fall[static_cast<int32_t>(p * step)] * startLevel);
+        out[n] = value * level;
+    }
+    return value;
+}
