@@ -5,29 +5,6 @@
 #include <algorithm>
 #include <bit>
 
-// One head's constants and running state for the block being rendered.
-struct HeadRenderer::HeadBlock {
-    DelayHead* head;
-    float* buffer;
-    int32_t length;
-    int32_t read;
-    int32_t write;
-    // A sample written now is read again this many samples later; no chunk may be longer.
-    int32_t rereadDistance;
-    float k;
-    float filter;
-    float state;
-    float feedback;
-    float feedbackStep;
-    bool feedbackGlides;
-    float leftIn;
-    float rightIn;
-    float offset;
-    float leftWet;
-    float rightWet;
-    float dry;
-};
-
 namespace {
 
 float finiteOrZero(float sample) {
@@ -80,6 +57,28 @@ void HeadRenderer::render(DelayHead* const* heads, int32_t headCount, const floa
     }
 
     const bool adding = mode == Mode::Add;
+    const SimdLevel level = active > 0 ? activeSimdLevel() : SimdLevel::Scalar;
+    if (level != SimdLevel::Scalar) {
+        const HeadLaneKernel kernel =
+            level == SimdLevel::Avx2 ? renderHeadLanesAvx2 : renderHeadLanesSse2;
+        kernel(blocks, active, adding, scratch_, left, right, leftOut, rightOut, frames);
+    } else {
+        renderScalar(blocks, active, adding, left, right, leftOut, rightOut, frames);
+    }
+
+    for (int32_t h = 0; h < active; ++h) {
+        const HeadBlock& b = blocks[h];
+        DelayHead& head = *b.head;
+        head.readIndex_ = b.read;
+        head.filterState_ = b.state;
+        head.feedbackCurrent_ = b.feedback;
+        head.antiDenormal_ = -b.offset;
+    }
+}
+
+void HeadRenderer::renderScalar(HeadBlock* blocks, int32_t active, bool adding, const float* left,
+                                const float* right, float* leftOut, float* rightOut,
+                                int32_t frames) {
     switch (active) {
     case 0:
         if (!adding) {
@@ -104,15 +103,6 @@ void HeadRenderer::render(DelayHead* const* heads, int32_t headCount, const floa
                : renderHeads<4, false>(blocks, left, right, leftOut, rightOut, frames);
         break;
     }
-
-    for (int32_t h = 0; h < active; ++h) {
-        const HeadBlock& b = blocks[h];
-        DelayHead& head = *b.head;
-        head.readIndex_ = b.read;
-        head.filterState_ = b.state;
-        head.feedbackCurrent_ = b.feedback;
-        head.antiDenormal_ = -b.offset;
-    }
 }
 
 template <int kHeads, bool kAdding>
@@ -126,8 +116,8 @@ void HeadRenderer::renderHeads(HeadBlock* blocks, const float* left, const float
         }
 
         {
-            float* __restrict inL = inLeft_;
-            float* __restrict inR = inRight_;
+            float* __restrict inL = scratch_.inLeft;
+            float* __restrict inR = scratch_.inRight;
             const float* __restrict srcL = left + done;
             const float* __restrict srcR = right + done;
             for (int32_t i = 0; i < n; ++i) {
@@ -135,8 +125,8 @@ void HeadRenderer::renderHeads(HeadBlock* blocks, const float* left, const float
                 inR[i] = finiteOrZero(srcR[i]);
             }
         }
-        const float* __restrict inL = inLeft_;
-        const float* __restrict inR = inRight_;
+        const float* __restrict inL = scratch_.inLeft;
+        const float* __restrict inR = scratch_.inRight;
 
         // The recursive filters, all heads side by side so their latencies overlap.
         {
@@ -145,7 +135,7 @@ void HeadRenderer::renderHeads(HeadBlock* blocks, const float* left, const float
             float k[kHeads], filter[kHeads], state[kHeads];
             for (int h = 0; h < kHeads; ++h) {
                 tape[h] = blocks[h].buffer + blocks[h].read;
-                y[h] = filtered_[h];
+                y[h] = scratch_.filtered[h];
                 k[h] = blocks[h].k;
                 filter[h] = blocks[h].filter;
                 state[h] = blocks[h].state;
@@ -164,10 +154,10 @@ void HeadRenderer::renderHeads(HeadBlock* blocks, const float* left, const float
         for (int h = 0; h < kHeads; ++h) {
             HeadBlock& b = blocks[h];
             float* __restrict tape = b.buffer + b.write;
-            const float* __restrict y = filtered_[h];
+            const float* __restrict y = scratch_.filtered[h];
             const float leftIn = b.leftIn, rightIn = b.rightIn, offset = b.offset;
             if (b.feedbackGlides) {
-                float* __restrict fb = feedback_[h];
+                float* __restrict fb = scratch_.feedback[h];
                 float value = b.feedback;
                 for (int32_t i = 0; i < n; ++i) {
                     fb[i] = value;
@@ -188,7 +178,7 @@ void HeadRenderer::renderHeads(HeadBlock* blocks, const float* left, const float
             const float* __restrict y[kHeads];
             float leftWet[kHeads], rightWet[kHeads], dry[kHeads];
             for (int h = 0; h < kHeads; ++h) {
-                y[h] = filtered_[h];
+                y[h] = scratch_.filtered[h];
                 leftWet[h] = blocks[h].leftWet;
                 rightWet[h] = blocks[h].rightWet;
                 dry[h] = blocks[h].dry;

@@ -11,7 +11,14 @@
 // recursive filters of all heads side by side (the only serial part), the other passes are
 // plain loops that the compiler vectorises. A chunk never crosses a ring-buffer wrap and never
 // reads a sample that the same chunk writes, so reading the whole chunk first is exact.
+//
+// Where the processor has a vector unit (SimdLevel), the passes run in units built for it
+// (headlanes_*.cpp): the four heads' filters as four lanes of one register, the other passes
+// as wide as the unit allows. The results are the scalar passes', bit for bit; those stay as
+// the reference and the fallback.
 #pragma once
+
+#include "simdlevel.h"
 
 #include <cstdint>
 
@@ -34,15 +41,56 @@ public:
     void render(DelayHead* const* heads, int32_t headCount, const float* left, const float* right,
                 float* leftOut, float* rightOut, int32_t frames, double tempo, Mode mode);
 
-private:
-    struct HeadBlock;
+    // One head's constants and running state for the block being rendered.
+    struct HeadBlock {
+        DelayHead* head;
+        float* buffer;
+        int32_t length;
+        int32_t read;
+        int32_t write;
+        // A sample written now is read again this many samples later; no chunk may be longer.
+        int32_t rereadDistance;
+        float k;
+        float filter;
+        float state;
+        float feedback;
+        float feedbackStep;
+        bool feedbackGlides;
+        float leftIn;
+        float rightIn;
+        float offset;
+        float leftWet;
+        float rightWet;
+        float dry;
+    };
 
+    // The passes' working memory for one chunk.
+    struct Scratch {
+        alignas(64) float inLeft[kChunkFrames];
+        alignas(64) float inRight[kChunkFrames];
+        alignas(64) float filtered[kMaxHeads][kChunkFrames];
+        alignas(64) float feedback[kMaxHeads][kChunkFrames];
+    };
+
+private:
+    // The reference passes, as they were before any vector unit.
+    void renderScalar(HeadBlock* blocks, int32_t active, bool adding, const float* left,
+                      const float* right, float* leftOut, float* rightOut, int32_t frames);
     template <int kHeads, bool kAdding>
     void renderHeads(HeadBlock* blocks, const float* left, const float* right, float* leftOut,
                      float* rightOut, int32_t frames);
 
-    alignas(64) float inLeft_[kChunkFrames];
-    alignas(64) float inRight_[kChunkFrames];
-    alignas(64) float filtered_[kMaxHeads][kChunkFrames];
-    alignas(64) float feedback_[kMaxHeads][kChunkFrames];
+    Scratch scratch_;
 };
+
+// The heads' passes on a vector unit: `heads` (1 to 4) blocks, as HeadRenderer::render.
+using HeadLaneKernel = void (*)(HeadRenderer::HeadBlock* blocks, int32_t heads, bool adding,
+                                HeadRenderer::Scratch& scratch, const float* left,
+                                const float* right, float* leftOut, float* rightOut,
+                                int32_t frames);
+void renderHeadLanesSse2(HeadRenderer::HeadBlock* blocks, int32_t heads, bool adding,
+                         HeadRenderer::Scratch& scratch, const float* left, const float* right,
+                         float* leftOut, float* rightOut, int32_t frames);
+void renderHeadLanesAvx2(HeadRenderer::HeadBlock* blocks, int32_t heads, bool adding,
+                         HeadRenderer::Scratch& scratch, const float* left, const float* right,
+                         float* leftOut, float* rightOut, int32_t frames);
