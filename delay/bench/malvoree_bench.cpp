@@ -6,6 +6,7 @@
 //   malvoree_bench --callgrind [blocks]       renders `blocks` blocks between callgrind's start
 //                                             and stop requests and prints the frame count
 #include "malvoree.h"
+#include "simdlevel.h"
 
 #include <benchmark/benchmark.h>
 #include <valgrind/callgrind.h>
@@ -89,9 +90,20 @@ int runForCallgrind(int32_t blocks) {
     return rig.lastSample() > 1e30f ? 1 : 0;
 }
 
+// The vector levels this processor runs, lowest first, then the one the engine picks; the
+// scripts run every level through QXA_SIMD.
+int printSimdLevels() {
+    for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2})
+        if (static_cast<int32_t>(level) <= static_cast<int32_t>(detectedSimdLevel()))
+            std::printf("%s ", simdLevelName(level));
+    std::printf("\npicked %s\n", simdLevelName(activeSimdLevel()));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--simd-levels") == 0) return printSimdLevels();
     if (argc > 1 && std::strcmp(argv[1], "--callgrind") == 0)
         return runForCallgrind(argc > 2 ? std::atoi(argv[2]) : 2000);
     benchmark::Initialize(&argc, argv);

@@ -17,6 +17,7 @@
 // valgrind --tool=callgrind --instr-atstart=no.
 #include "engine/microsynthvoicer.h"
 #include "microsynth.h"
+#include "simdlevel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -190,11 +191,22 @@ int countInstructions() {
     return 0;
 }
 
+// The vector levels this processor runs, lowest first, then the one the engine picks; the
+// scripts run every level through QXA_SIMD.
+int printSimdLevels() {
+    for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2})
+        if (static_cast<int32_t>(level) <= static_cast<int32_t>(detectedSimdLevel()))
+            std::printf("%s ", simdLevelName(level));
+    std::printf("\npicked %s\n", simdLevelName(activeSimdLevel()));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
+        if (argument == "--simd-levels") return printSimdLevels();
         if (argument == "--callgrind=tenvoices") return countInstructions<TenVoices>();
         if (argument == "--callgrind=heldchord") return countInstructions<HeldChord>();
     }
