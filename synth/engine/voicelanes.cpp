@@ -20,7 +20,8 @@ void VoiceLanes::clear(const float* waveTables, const float* envelopeStore, int3
 VoiceLaneKernel voiceLaneKernel(SimdLevel level, int32_t* groupLanes) {
     switch (level) {
     case SimdLevel::Avx2:
-        *groupLanes = 8;
+        *groupLanes = 10; // two registers of four lanes and one of two
+
         return renderVoiceLanesAvx2;
     case SimdLevel::Sse2:
         *groupLanes = 8;

@@ -29,6 +29,16 @@ inline __m128 readTables(const float* tables, __m256i entries) {
     return _mm_setr_ps(tables[at[0]], tables[at[1]], tables[at[2]], tables[at[3]]);
 }
 
+// Two lanes' table entries (the low half of the result), as tableIndex and readTables.
+inline __m128 readPairTables(const float* tables, __m128d phase, __m128i tableOffset) {
+    const __m128d whole = _mm_round_pd(phase, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    const __m128i bits = _mm_castpd_si128(_mm_add_pd(whole, _mm_set1_pd(kIndexBias)));
+    const __m128i entries = _mm_add_epi64(_mm_and_si128(bits, _mm_set1_epi64x(4095)), tableOffset);
+    alignas(16) int64_t at[2];
+    _mm_store_si128(reinterpret_cast<__m128i*>(at), entries);
+    return _mm_setr_ps(tables[at[0]], tables[at[1]], 0.0f, 0.0f);
+}
+
 // The envelope values of four lanes for `frames` frames from `start`, turned into rows of four
 // lanes per frame. Reads up to three values past the end, which the store provides.
 inline void transposeEnvelopes(const float* envelopes, const int32_t* offsets, int32_t start,
@@ -92,10 +102,13 @@ inline void copyActive(double* target, const double* values, int32_t count, uint
         if (active & (1u << k)) target[k] = values[k];
 }
 
-template <int V, bool kVibrato>
+// V registers of four lanes, then, with P = 1, one register of two lanes (lanes 4V, 4V + 1),
+// so that ten voices fill two and a half registers in one loop.
+template <int V, int P, bool kVibrato>
 void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, float* left,
                  float* right) {
-    constexpr int32_t kStride = V * kWidth;
+    constexpr int32_t kStride = (V + P) * kWidth;
+    constexpr int32_t kPair = V * kWidth; // the pair's first lane
     const float* const tables = lanes.tables;
     const float* const envelopes = lanes.envelopes;
     const __m128 quarter = _mm_set1_ps(0.25f);
@@ -127,6 +140,29 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
             _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes.lfoTableOffset + k));
         base[v] = _mm_load_ps(lanes.base + k);
     }
+    __m128d pp1{}, pp2{}, plp{}, pinc1{}, pinc2{}, plfoInc{}, pmod{}, pq{}, pgl{}, pgr{};
+    __m128d ps1{}, ps2{}, pin{}, php{};
+    __m128i poffset{}, plfoOffset{};
+    __m128 pbase{};
+    if constexpr (P == 1) {
+        pp1 = _mm_load_pd(lanes.phase1 + kPair);
+        pp2 = _mm_load_pd(lanes.phase2 + kPair);
+        plp = _mm_load_pd(lanes.lfoPhase + kPair);
+        pinc1 = _mm_load_pd(lanes.increment1 + kPair);
+        pinc2 = _mm_load_pd(lanes.increment2 + kPair);
+        plfoInc = _mm_load_pd(lanes.lfoIncrement + kPair);
+        pmod = _mm_load_pd(lanes.modulation + kPair);
+        pq = _mm_load_pd(lanes.feedback + kPair);
+        pgl = _mm_load_pd(lanes.gainLeft + kPair);
+        pgr = _mm_load_pd(lanes.gainRight + kPair);
+        ps1 = _mm_load_pd(lanes.s1 + kPair);
+        ps2 = _mm_load_pd(lanes.s2 + kPair);
+        pin = _mm_load_pd(lanes.input + kPair);
+        php = _mm_load_pd(lanes.highPass + kPair);
+        poffset = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.tableOffset + kPair));
+        plfoOffset = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.lfoTableOffset + kPair));
+        pbase = _mm_load_ps(lanes.base + kPair);
+    }
 
     alignas(32) float columnsLeft[kChunk * kStride];
     alignas(32) float columnsRight[kChunk * kStride];
@@ -134,7 +170,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
     alignas(32) float amplitudeRows[kChunk * kStride];
     for (int32_t start = from; start < to; start += kChunk) {
         const int32_t frames = to - start < kChunk ? to - start : kChunk;
-        for (int v = 0; v < V; ++v) {
+        for (int v = 0; v < V + P; ++v) {
             const int32_t* offsets = lanes.envelopeOffset + v * kWidth;
             transposeEnvelopes(envelopes, offsets, start, frames, filterRows + v * kChunk * 4);
             transposeEnvelopes(envelopes + lanes.amplitudeDistance, offsets, start, frames,
@@ -174,6 +210,38 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                 _mm_store_ps(columnsLeft + (v * kChunk + j) * kWidth, l);
                 _mm_store_ps(columnsRight + (v * kChunk + j) * kWidth, r);
             }
+            if constexpr (P == 1) {
+                // The same operations on the pair's two lanes.
+                const __m128 a = readPairTables(tables, pp1, poffset);
+                const __m128 b = readPairTables(tables, pp2, poffset);
+                if constexpr (kVibrato) {
+                    const __m128 vibrato = readPairTables(tables, plp, plfoOffset);
+                    const __m128d m =
+                        _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(vibrato), pmod)));
+                    pp1 = _mm_add_pd(pp1, _mm_add_pd(m, pinc1));
+                    pp2 = _mm_add_pd(pp2, _mm_add_pd(m, pinc2));
+                } else {
+                    pp1 = _mm_add_pd(pp1, pinc1);
+                    pp2 = _mm_add_pd(pp2, pinc2);
+                }
+                plp = _mm_add_pd(plp, plfoInc);
+
+                const __m128d x = _mm_cvtps_pd(_mm_add_ps(a, b));
+                pin = _mm_sub_pd(x, ps1);
+                php = _mm_sub_pd(_mm_mul_pd(pin, pq), ps2);
+                const __m128 envelope = _mm_load_ps(filterRows + (V * kChunk + j) * 4);
+                const __m128d g = _mm_cvtps_pd(_mm_mul_ps(quarter, _mm_add_ps(pbase, envelope)));
+                ps1 = _mm_add_pd(ps1, _mm_mul_pd(g, php));
+                ps2 = _mm_add_pd(ps2, _mm_mul_pd(g, ps1));
+
+                const __m128d amplitude =
+                    _mm_cvtps_pd(_mm_load_ps(amplitudeRows + (V * kChunk + j) * 4));
+                const __m128d level = _mm_mul_pd(amplitude, ps2);
+                _mm_store_ps(columnsLeft + (V * kChunk + j) * kWidth,
+                             _mm_cvtpd_ps(_mm_mul_pd(level, pgl)));
+                _mm_store_ps(columnsRight + (V * kChunk + j) * kWidth,
+                             _mm_cvtpd_ps(_mm_mul_pd(level, pgr)));
+            }
         }
         addLanesInOrder(columnsLeft, frames, lanes.laneCount, active, left + start);
         addLanesInOrder(columnsRight, frames, lanes.laneCount, active, right + start);
@@ -193,30 +261,44 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         _mm256_store_pd(values[5] + v * kWidth, in[v]);
         _mm256_store_pd(values[6] + v * kWidth, hp[v]);
     }
+    if constexpr (P == 1) {
+        _mm_store_pd(values[0] + kPair, pp1);
+        _mm_store_pd(values[1] + kPair, pp2);
+        _mm_store_pd(values[2] + kPair, plp);
+        _mm_store_pd(values[3] + kPair, ps1);
+        _mm_store_pd(values[4] + kPair, ps2);
+        _mm_store_pd(values[5] + kPair, pin);
+        _mm_store_pd(values[6] + kPair, php);
+    }
     double* const targets[7] = {lanes.phase1, lanes.phase2, lanes.lfoPhase, lanes.s1,
                                 lanes.s2,     lanes.input,  lanes.highPass};
     for (int32_t i = 0; i < 7; ++i)
         copyActive(targets[i], values[i], count, active);
 }
 
-template <int V>
+template <int V, int P>
 void renderVectors(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, float* left,
                    float* right) {
     if (lanes.vibrato)
-        renderGroup<V, true>(lanes, from, to, active, left, right);
+        renderGroup<V, P, true>(lanes, from, to, active, left, right);
     else
-        renderGroup<V, false>(lanes, from, to, active, left, right);
+        renderGroup<V, P, false>(lanes, from, to, active, left, right);
 }
 
 } // namespace
 
 void renderVoiceLanesAvx2(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t activeLanes,
                           float* left, float* right) {
-    if (from >= to || lanes.laneCount <= 0) return;
-    if (lanes.laneCount <= kWidth)
-        renderVectors<1>(lanes, from, to, activeLanes, left, right);
-    else if (lanes.laneCount <= 2 * kWidth)
-        renderVectors<2>(lanes, from, to, activeLanes, left, right);
+    const int32_t count = lanes.laneCount;
+    if (from >= to || count <= 0) return;
+    if (count <= 4)
+        renderVectors<1, 0>(lanes, from, to, activeLanes, left, right);
+    else if (count <= 6)
+        renderVectors<1, 1>(lanes, from, to, activeLanes, left, right);
+    else if (count <= 8)
+        renderVectors<2, 0>(lanes, from, to, activeLanes, left, right);
+    else if (count <= 10)
+        renderVectors<2, 1>(lanes, from, to, activeLanes, left, right);
     else
-        renderVectors<3>(lanes, from, to, activeLanes, left, right);
+        renderVectors<3, 0>(lanes, from, to, activeLanes, left, right);
 }

@@ -21,10 +21,12 @@ using Performance = void (*)(SynthRig& rig, int32_t size);
 constexpr int32_t kCalls[] = {512, 512, 333, 512, 7, 512, 1000, 512, 64, 512};
 
 // A chord of `size` notes struck across the first block, half released inside the third,
-// then as many again (stealing from the pool of ten), and everything released.
+// then as many again (stealing from the pool of ten), and everything released; panned away
+// from the centre, so that left and right differ.
 void chord(SynthRig& rig, int32_t size) {
     for (int32_t call = 0; call < 10; ++call) {
         EventList events;
+        events.control(0, 10, static_cast<uint8_t>(100 - 9 * call));
         for (int32_t i = 0; i < size; ++i) {
             const auto note = static_cast<uint8_t>(24 + 9 * i);
             const int32_t delta = (37 * i) % 300;
