@@ -24,7 +24,7 @@ VoiceLaneKernel voiceLaneKernel(SimdLevel level, int32_t* groupLanes) {
 
         return renderVoiceLanesAvx2;
     case SimdLevel::Sse2:
-        *groupLanes = 8;
+        *groupLanes = 4;
         return renderVoiceLanesSse2;
     case SimdLevel::Scalar:
         break;
