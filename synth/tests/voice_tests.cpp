@@ -238,26 +238,28 @@ TEST(OrivLevel, VelocityScalesTheLevelOfBothSides) {
     EXPECT_NEAR(levelAt(32) / full, 32.0 / 127.0, 1e-4);
 }
 
-// Attack 1.01 s, decay 0.10 s to half the level, then release 1.01 s from 1.5 s on; the
-// curve rises and falls steeply at first: 29 % of the way after a tenth of the time.
+// Attack, decay to half the level and release each take 1.01 s; the note is let go at 2.3 s.
+// Each segment moves steeply at first: 29 % of the way after a tenth of its time.
 TEST(OrivLevel, TheAmplitudeEnvelopeRisesDecaysHoldsAndReleases) {
     PlayedNote steady;
     steady.play(69, 0.2);
     const double full = steady.level(0.05, 0.2);
 
     PlayedNote played;
-    played.set(VcaAtt, 0.5f).set(VcaDec, 0.25f).set(VcaSus, 0.5f).set(VcaRel, 0.5f);
-    played.play(69, 1.5).release(69, 1.2);
+    played.set(VcaAtt, 0.5f).set(VcaDec, 0.5f).set(VcaSus, 0.5f).set(VcaRel, 0.5f);
+    played.play(69, 2.3).release(69, 1.1);
     const auto levelAround = [&](double t) { return played.level(t - 0.01, t + 0.01) / full; };
+    const double segment = 1.0135;
     EXPECT_NEAR(levelAround(0.1), 0.29, 0.03);
     EXPECT_NEAR(levelAround(0.5), 0.89, 0.03);
     EXPECT_NEAR(levelAround(1.0), 1.0, 0.03);
-    EXPECT_NEAR(levelAround(1.3), 0.5, 0.02);
-    EXPECT_NEAR(levelAround(1.45), 0.5, 0.02);
-    EXPECT_NEAR(levelAround(1.6), 0.5 * 0.71, 0.03);
-    EXPECT_GT(levelAround(2.2), 0.005);
+    EXPECT_NEAR(levelAround(segment + 0.1), 1.0 - 0.5 * 0.29, 0.03);
+    EXPECT_NEAR(levelAround(2.15), 0.5, 0.02);
+    EXPECT_NEAR(levelAround(2.28), 0.5, 0.02);
+    EXPECT_NEAR(levelAround(2.4), 0.5 * 0.71, 0.03);
+    EXPECT_GT(levelAround(3.0), 0.005);
     // Silent once the release is over.
-    const size_t end = played.frame(1.5 + 1.015);
+    const size_t end = played.frame(2.3 + segment + 0.002);
     for (size_t i = end; i < played.left().size(); ++i)
         ASSERT_EQ(played.left()[i], 0.0f) << "frame " << i;
 }
