@@ -21,6 +21,10 @@ namespace thread_testing {
 // something the plug-in calls while it renders (its host callback, or an override its engine
 // calls).
 //
+// A write that reaches the plug-in's engine on the writer's thread (which it must not do while
+// the audio thread owns it) can stop there with holdWhileABlockRenders(): the render thread
+// renders a block while that write is still in progress.
+//
 // The turn counters are relaxed atomics on purpose: they order the two threads in time but make
 // no happens-before edge, so ThreadSanitizer still reports any plug-in state that both threads
 // reach without the plug-in's own hand-off between them.
@@ -51,12 +55,31 @@ public:
     }
     int64_t turnsDuring() const { return turnsDuring_; }
 
+    // Writer's thread, in the middle of a write: has the render thread render one block through
+    // the function countDropouts gives, and returns once it has. Nothing on the render thread.
+    void holdWhileABlockRenders() {
+        if (std::this_thread::get_id() == renderThread_) return;
+        blockDone_.store(false, std::memory_order_relaxed);
+        blockWanted_.store(true, std::memory_order_relaxed);
+        while (!blockDone_.load(std::memory_order_relaxed))
+            std::this_thread::yield();
+    }
+    // Render thread: what a block rendered for holdWhileABlockRenders() does.
+    void renderWhileHeldWith(std::function<void()> render) { renderWhileHeld_ = std::move(render); }
+    void disarm() { armed_ = false; }
+
 private:
     void handTurn() {
         const int64_t turn = granted_.load(std::memory_order_relaxed) + 1;
         granted_.store(turn, std::memory_order_relaxed);
-        while (served_.load(std::memory_order_relaxed) < turn)
+        while (served_.load(std::memory_order_relaxed) < turn) {
+            if (blockWanted_.load(std::memory_order_relaxed)) {
+                blockWanted_.store(false, std::memory_order_relaxed);
+                if (renderWhileHeld_) renderWhileHeld_();
+                blockDone_.store(true, std::memory_order_relaxed);
+            }
             std::this_thread::yield();
+        }
     }
     void run() {
         for (int64_t step = 0;;) {
@@ -76,9 +99,12 @@ private:
     std::atomic<int64_t> granted_{0};
     std::atomic<int64_t> served_{0};
     std::atomic<bool> stop_{false};
-    bool armed_ = false;      // render thread only
-    int64_t turnsDuring_ = 0; // render thread only
-    std::thread thread_;      // last: starts once the rest is built
+    std::atomic<bool> blockWanted_{false};
+    std::atomic<bool> blockDone_{false};
+    std::function<void()> renderWhileHeld_; // render thread only
+    bool armed_ = false;                    // render thread only
+    int64_t turnsDuring_ = 0;               // render thread only
+    std::thread thread_;                    // last: starts once the rest is built
 };
 
 struct DropoutCount {
@@ -88,7 +114,7 @@ struct DropoutCount {
 
 // Renders `blocks` stereo blocks through render(outputs, frames), handing the writer a turn
 // before each block and allowing one inside it, and counts the blocks that come out entirely
-// silent.
+// silent, with any block rendered while a write holds on (holdWhileABlockRenders).
 template <typename Render>
 DropoutCount countDropouts(TurnTakingWriter& writer, int32_t blocks, int32_t frames,
                            Render render) {
@@ -97,14 +123,21 @@ DropoutCount countDropouts(TurnTakingWriter& writer, int32_t blocks, int32_t fra
     float* outputs[2] = {left.data(), right.data()};
     const auto sounds = [](float sample) { return sample != 0.0f; };
     DropoutCount count;
-    for (; count.blocks < blocks; ++count.blocks) {
-        writer.turnBetweenBlocks();
-        writer.armForBlock();
+    const auto renderBlock = [&] {
         render(outputs, frames);
+        ++count.blocks;
         if (std::none_of(left.begin(), left.end(), sounds) &&
             std::none_of(right.begin(), right.end(), sounds))
             ++count.silentBlocks;
+    };
+    writer.renderWhileHeldWith(renderBlock);
+    for (int32_t block = 0; block < blocks; ++block) {
+        writer.turnBetweenBlocks();
+        writer.armForBlock();
+        renderBlock();
+        writer.disarm();
     }
+    writer.renderWhileHeldWith(nullptr);
     return count;
 }
 

@@ -93,13 +93,17 @@ TEST(Threads, WritesAndProgramChangesDuringRenderingAreSafe) {
     EXPECT_EQ(listLength(rig.synth().voicer()), rig.synth().voicer().playingCount());
 }
 
-// A synth that hands a writer its turn from inside the render call: the engine reads its
-// parameters there while it applies what was written before the block.
+// A synth that hands a writer its turn from inside the render call, where the engine reads its
+// parameters while it applies what was written before the block; and that, should a write
+// ever reach the engine itself, renders a block in the middle of it.
 class SynthWithWriterInside : public MicroSynth {
 public:
     SynthWithWriterInside() : MicroSynth(oriv_test::hostCallback) {}
     float parameterValue(int32_t channel, int32_t index) override {
-        if (writer) writer->turnDuringBlock();
+        if (writer) {
+            writer->turnDuringBlock();
+            writer->holdWhileABlockRenders();
+        }
         return MicroSynth::parameterValue(channel, index);
     }
     thread_testing::TurnTakingWriter* writer = nullptr;
@@ -143,6 +147,7 @@ TEST(Threads, HeldNotesNeverDropOutWhileAnotherThreadWritesAndSwitchesPrograms) 
     synth.writer = nullptr;
 
     EXPECT_EQ(count.silentBlocks, 0) << "of " << count.blocks << " blocks";
+    EXPECT_EQ(count.blocks, kBlocks);         // none rendered inside a write
     EXPECT_EQ(writer.turnsDuring(), kBlocks); // a write landed inside every render call
     EXPECT_EQ(synth.refusedAudioCalls(), 0);
 }
