@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <initializer_list>
 #include <utility>
+#include <vector>
 
 namespace {
 
