@@ -39,6 +39,34 @@ inline __m128 readPairTables(const float* tables, __m128d phase, __m128i tableOf
     return _mm_setr_ps(tables[at[0]], tables[at[1]], 0.0f, 0.0f);
 }
 
+// Both oscillators' entries for four lanes: the two phases' truncated bits (see tableIndex)
+// paired as 32-bit entries [1 1 2 2 | 1 1 2 2] for lanes [0 1 | 2 3], masked and moved to the
+// lanes' tables (`pairedOffsets`, in the same order) together.
+inline void readOscillators(const float* tables, __m256d phase1, __m256d phase2,
+                            __m256i pairedOffsets, __m128& first, __m128& second) {
+    const __m256d bias = _mm256_set1_pd(kIndexBias);
+    const __m256 bits1 = _mm256_castpd_ps(
+        _mm256_add_pd(_mm256_round_pd(phase1, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC), bias));
+    const __m256 bits2 = _mm256_castpd_ps(
+        _mm256_add_pd(_mm256_round_pd(phase2, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC), bias));
+    const __m256i entries = _mm256_add_epi32(
+        _mm256_and_si256(_mm256_castps_si256(_mm256_shuffle_ps(bits1, bits2, 0x88)),
+                         _mm256_set1_epi32(4095)),
+        pairedOffsets);
+    const __m128i low = _mm256_castsi256_si128(entries);
+    const __m128i high = _mm256_extracti128_si256(entries, 1);
+    const auto at = [](__m128i v, int i) {
+        return static_cast<uint32_t>(i == 0   ? _mm_cvtsi128_si32(v)
+                                     : i == 1 ? _mm_extract_epi32(v, 1)
+                                     : i == 2 ? _mm_extract_epi32(v, 2)
+                                              : _mm_extract_epi32(v, 3));
+    };
+    first = _mm_setr_ps(tables[at(low, 0)], tables[at(low, 1)], tables[at(high, 0)],
+                        tables[at(high, 1)]);
+    second = _mm_setr_ps(tables[at(low, 2)], tables[at(low, 3)], tables[at(high, 2)],
+                         tables[at(high, 3)]);
+}
+
 // The envelope values of four lanes for `frames` frames from `start`, turned into rows of four
 // lanes per frame. Reads up to three values past the end, which the store provides.
 inline void transposeEnvelopes(const float* envelopes, const int32_t* offsets, int32_t start,
@@ -115,7 +143,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
 
     __m256d p1[V], p2[V], lp[V], inc1[V], inc2[V], lfoInc[V], mod[V], q[V], gl[V], gr[V];
     __m256d s1[V], s2[V], in[V], hp[V];
-    __m256i offset[V], lfoOffset[V];
+    __m256i offset[V], lfoOffset[V], pairedOffset[V];
     __m128 base[V];
 
 #pragma GCC unroll 4
@@ -136,6 +164,8 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         in[v] = _mm256_load_pd(lanes.input + k);
         hp[v] = _mm256_load_pd(lanes.highPass + k);
         offset[v] = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes.tableOffset + k));
+        pairedOffset[v] = _mm256_castps_si256(_mm256_shuffle_ps(
+            _mm256_castsi256_ps(offset[v]), _mm256_castsi256_ps(offset[v]), 0x88));
         lfoOffset[v] =
             _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes.lfoTableOffset + k));
         base[v] = _mm_load_ps(lanes.base + k);
@@ -179,8 +209,8 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         for (int32_t j = 0; j < frames; ++j) {
 #pragma GCC unroll 4
             for (int v = 0; v < V; ++v) {
-                const __m128 a = readTables(tables, tableIndex(p1[v], offset[v]));
-                const __m128 b = readTables(tables, tableIndex(p2[v], offset[v]));
+                __m128 a, b;
+                readOscillators(tables, p1[v], p2[v], pairedOffset[v], a, b);
                 if constexpr (kVibrato) {
                     const __m128 vibrato = readTables(tables, tableIndex(lp[v], lfoOffset[v]));
                     const __m256d m = _mm256_cvtps_pd(
