@@ -33,6 +33,11 @@ bool inChannels(const MidiFileEvent& event, uint16_t mask) {
     return ((mask >> (event.bytes[0] & 0x0F)) & 1) != 0;
 }
 
+// "1 program change", "2 program changes".
+std::string counted(size_t count, const std::string& what) {
+    return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
+
 // A program change of the file at its sample position.
 struct ProgramChange {
     int64_t sample;
@@ -56,7 +61,9 @@ int runRender(const RenderOptions& options, std::ostream& out, std::ostream& err
     if (!checkOutputName(options.output, ".wav", "WAV files", error)) return fail(err, error);
     if (!canCreateFile(options.output, error)) return fail(err, options.output + ": " + error);
     MidiFile midi;
-    if (!readMidiFile(options.midi, midi, error)) return fail(err, options.midi + ": " + error);
+    if (!readMidiFile(options.midi, midi, error))
+        return fail(err, (isStandardStream(options.midi) ? "standard input" : options.midi) + ": " +
+                             error);
     MidiSchedule schedule(midi, options.sampleRate, channelMask);
     if (static_cast<double>(schedule.lengthSamples()) > kMaxSongSeconds * options.sampleRate)
         return fail(err, options.midi + ": the song lasts longer than an hour");
@@ -74,19 +81,18 @@ int runRender(const RenderOptions& options, std::ostream& out, std::ostream& err
         if (isProgramChange(event)) programChanges.push_back({eventSamples[i], event.bytes[1]});
     }
     if (notesPlayed == 0)
-        notes.push_back({"no notes played",
-                         notesInFile == 0
-                             ? "the MIDI file holds no notes: the output is silence"
-                             : "channels " + options.channels +
-                                   " hold no notes of this file: the output is silence (" +
-                                   std::to_string(notesInFile) +
-                                   " notes are on other channels; --channels selects them)"});
+        notes.push_back(
+            {"no notes played", notesInFile == 0
+                                    ? "the MIDI file holds no notes: the output is silence"
+                                    : "channels " + options.channels +
+                                          " hold no notes of this file: the output is silence (" +
+                                          counted(static_cast<size_t>(notesInFile), "note") +
+                                          " on other channels; --channels selects them)"});
     if (!programChanges.empty() && !options.programsFromMidi)
-        notes.push_back({std::to_string(programChanges.size()) + " program changes not applied",
-                         "the file's " + std::to_string(programChanges.size()) +
-                             " program changes were not applied (the instrument hears them as "
-                             "MIDI, which may not select programs); --programs-from-midi "
-                             "applies them"});
+        notes.push_back({counted(programChanges.size(), "program change") + " not applied",
+                         "the file's " + counted(programChanges.size(), "program change") +
+                             " not applied (the instrument hears them as MIDI, which may not "
+                             "select programs); --programs-from-midi applies them"});
     if (!options.programsFromMidi) programChanges.clear();
 
     const auto rate = static_cast<float>(options.sampleRate);
@@ -102,10 +108,11 @@ int runRender(const RenderOptions& options, std::ostream& out, std::ostream& err
     for (const ProgramChange& change : programChanges)
         ignoredPrograms += change.program >= instrument->programCount();
     if (ignoredPrograms > 0)
-        notes.push_back({std::to_string(ignoredPrograms) + " program changes ignored",
-                         std::to_string(ignoredPrograms) +
-                             " program changes name programs that the instrument lacks (it has " +
-                             std::to_string(instrument->programCount()) + ") and were ignored"});
+        notes.push_back(
+            {counted(static_cast<size_t>(ignoredPrograms), "program change") + " ignored",
+             counted(static_cast<size_t>(ignoredPrograms), "program change") +
+                 " to programs that the instrument lacks (it has " +
+                 std::to_string(instrument->programCount()) + ") ignored"});
 
     std::unique_ptr<PluginInstance> effect;
     if (chained) {

@@ -809,11 +809,11 @@ TEST(QxahostAsUsersExpect, AudioThroughAPipeAndStatusOnStandardError) {
     EXPECT_GT(peakOf(piped), 0.01f);
     EXPECT_EQ(alone.err.rfind("(stdout): ", 0), 0u) << alone.err;
 
-    const ShellRun chain = runShell(render + " < " + quoted(dir.file("note.mid")) + " 2> " +
-                                        quoted(dir.file("render.txt")) + " | " + qxahost() +
-                                        " process " + quoted(pluginPath("Malvoree")) +
-                                        " --in - --tail 0 --out " + quoted(dir.file("out.wav")),
-                                    dir);
+    const ShellRun chain = runShell(
+        render + " < " + quoted(dir.file("note.mid")) + " 2> " + quoted(dir.file("render.txt")) +
+            " | " + qxahost() + " process " + quoted(pluginPath("Malvoree")) +
+            " --in - --set \"Volume 2=-6 dB\" --tail 0 --out " + quoted(dir.file("out.wav")),
+        dir);
     ASSERT_EQ(chain.code, 0) << chain.err;
     EXPECT_TRUE(chain.out.empty());
     EXPECT_TRUE(contains(chain.err, "out.wav: ")) << chain.err;
@@ -839,11 +839,11 @@ TEST(QxahostAsUsersExpect, NothingCutOrEmptyWithoutAWord) {
          "the output still sounded when the automatic tail reached its 30 s limit",
          "; tail cut at 30 s"},
         {"render" + oriv + " --channels 2-16 --midi " + quoted(dir.file("plain.mid")),
-         "channels 2-16 hold no notes of this file: the output is silence (2 notes are on other "
+         "channels 2-16 hold no notes of this file: the output is silence (2 notes on other "
          "channels",
          "; no notes played"},
         {"render" + oriv + " --tail 0 --midi " + quoted(dir.file("program.mid")),
-         "the file's 1 program changes were not applied", "; 1 program changes not applied"},
+         "the file's 1 program change not applied", "; 1 program change not applied"},
         {"render" + oriv + " --tail 0 --programs-from-midi --midi " +
              quoted(dir.file("program.mid")),
          "", ""},

@@ -280,6 +280,7 @@ void addValidateCommand(CLI::App& app) {
     command
         ->add_option("PLUGIN", options->pluginPath,
                      "Plug-in library (.dll on Windows, .so on Linux)")
+        ->type_name("")
         ->required();
     command
         ->add_option("--strictness", options->strictness,
