@@ -413,7 +413,8 @@ int writeRenderedAudio(const std::string& prefix, const std::string& path, WavSa
     if (report.overFull > 0 && format != WavSampleFormat::Float32)
         notes.insert(notes.begin(),
                      {"", std::to_string(report.overFull) +
-                              " samples went beyond full scale and were clipped; --gain -DB or "
+                              (report.overFull == 1 ? " sample" : " samples") +
+                              " went beyond full scale and were clipped; --gain -DB or "
                               "--normalize lowers the level"});
     for (const RenderNote& note : notes)
         err << prefix << "warning: " << note.warning << '\n';
