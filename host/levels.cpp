@@ -51,14 +51,17 @@ LevelReport applyOutputLevels(WavAudio& audio, WavSampleFormat format,
                               const LevelOptions& options) {
     LevelReport report;
     report.gainDecibels = options.gainDecibels;
+    // The gain is rounded to single precision: the C libraries of the two builds may differ in
+    // the last bit of pow and log10, and the files must not.
+    auto gain = static_cast<float>(std::pow(10.0, options.gainDecibels / 20.0));
     if (options.normalize) {
         const float peak = peakOf(audio);
         // Silence stays silence: there is no level to bring up.
-        report.gainDecibels =
-            peak > 0.0f ? options.normalizeDecibels - 20.0 * std::log10(static_cast<double>(peak))
-                        : 0.0;
+        gain = peak > 0.0f
+                   ? static_cast<float>(std::pow(10.0, options.normalizeDecibels / 20.0) / peak)
+                   : 1.0f;
+        report.gainDecibels = 20.0 * std::log10(static_cast<double>(gain));
     }
-    const double gain = std::pow(10.0, report.gainDecibels / 20.0);
     const bool dither = options.dither && format == WavSampleFormat::Pcm16;
     report.dithered = dither;
     DitherNoise noise(options.ditherSeed);
@@ -70,7 +73,7 @@ LevelReport applyOutputLevels(WavAudio& audio, WavSampleFormat format,
         for (auto& channel : audio.channels) {
             double sample = channel[frame];
             if (std::isnan(sample)) continue;
-            if (report.gainDecibels != 0.0) sample *= gain;
+            sample *= gain;
             if (dither) sample += noise.next() / 32768.0;
             const auto written = static_cast<float>(sample);
             channel[frame] = written;
