@@ -834,17 +834,25 @@ TEST(QxahostAsUsersExpect, NothingCutOrEmptyWithoutAWord) {
         EXPECT_TRUE(contains(run.err, c.summary)) << run.err;
         EXPECT_TRUE(std::filesystem::exists(dir.file("o.wav"))) << c.arguments;
     }
-    // The file's program change at its frame sounds exactly as that program chosen beforehand.
+    // The file's program change, at a frame inside a block just before a note, sounds exactly
+    // as that program chosen beforehand.
+    const std::vector<uint8_t> note = {0x00, 0x90, 60,   127,  0x81, 0x40, 0x80,
+                                       60,   0,    0x00, 0xFF, 0x2F, 0};
+    std::vector<uint8_t> changeThenNote = {0x30, 0xC0, 5}, restThenNote = {0x30, 0xB0, 80, 0};
+    changeThenNote.insert(changeThenNote.end(), note.begin(), note.end());
+    restThenNote.insert(restThenNote.end(), note.begin(), note.end());
+    writeBytes(dir.file("late.mid"), smfImage(0, 96, {changeThenNote}));
+    writeBytes(dir.file("rest.mid"), smfImage(0, 96, {restThenNote}));
     RenderOptions options;
     options.plugin = pluginPath("Oriv");
     options.output = dir.file("a.wav");
     options.tailSeconds = 0.0;
-    options.midi = dir.file("program.mid");
+    options.midi = dir.file("late.mid");
     options.programsFromMidi = true;
     ASSERT_EQ(render(options).code, 0);
     const WavAudio applied = readBack(options.output);
     options.programsFromMidi = false;
-    options.midi = dir.file("plain.mid");
+    options.midi = dir.file("rest.mid");
     ASSERT_EQ(render(options).code, 0);
     const WavAudio initial = readBack(options.output);
     options.settings.program = 5;
