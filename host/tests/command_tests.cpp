@@ -627,6 +627,10 @@ ShellRun runShell(const std::string& line, const ScratchDirectory& dir) {
 #endif
     run.out = readText(outPath);
     run.err = readText(errPath);
+    // A sanitizer's report exits with a code that bad input also gets: fail on the report.
+    if (run.err.find("Sanitizer") != std::string::npos ||
+        run.err.find(": runtime error: ") != std::string::npos)
+        ADD_FAILURE() << "a sanitizer reported in: " << line << "\n" << run.err;
     return run;
 }
 
