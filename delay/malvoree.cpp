@@ -1,6 +1,7 @@
 #include "malvoree.h"
 
 #include "aeffeditor.h"
+#include "tagtext.h"
 
 #include <algorithm>
 #include <cmath>
@@ -311,6 +312,16 @@ void Malvoree::copyParameterText(int32_t index, char* buffer) {
         copyBounded(buffer, value >= 0.5f ? "On" : "Off", kParameterTextMaxLength);
         break;
     }
+}
+
+bool Malvoree::parseParameterText(int32_t index, char* text) {
+    if (!isValidParameter(index)) return false;
+    float value = 0.0f;
+    const bool tempoSync = readParameter(kTempoParameter) >= 0.5f;
+    if (!parseValueText(kParameters[static_cast<size_t>(index)].kind, text, tempoSync, value))
+        return false;
+    writeParameter(index, value);
+    return true;
 }
 
 bool Malvoree::copyIndexedProgramName(int32_t /*category*/, int32_t index, char* text) {

@@ -77,6 +77,10 @@ public:
     void copyParameterUnit(int32_t index, char* buffer) override;
     void copyParameterText(int32_t index, char* buffer) override;
     void copyParameterTitle(int32_t index, char* buffer) override;
+    // A value typed as the displays show it ("-6 dB", "0.5 s", "1/8 *", "L 32", "75 %"; the
+    // grammar of tagtext.h) is written to the parameter; false, and nothing written, for a text
+    // that does not parse. Lets any host's generic editor take typed values.
+    bool parseParameterText(int32_t index, char* text) override;
     bool copyIndexedProgramName(int32_t category, int32_t index, char* text) override;
     bool describeInput(int32_t index, PinInfo* pin) override;
     bool describeOutput(int32_t index, PinInfo* pin) override;

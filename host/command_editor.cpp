@@ -258,17 +258,27 @@ void addSnapshotCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "snapshot", "Open a plug-in's editor as a host does and write it as a PNG image "
                     "(Windows build)");
-    command->add_option("PLUGIN", options->plugin, "The plug-in (.dll)")->required();
-    command->add_option("--out", options->output, "The PNG file to write")->required();
+    command->add_option("PLUGIN", options->plugin, "The plug-in (.dll)")->type_name("")->required();
+    command->add_option("--out", options->output, "The PNG file to write")
+        ->type_name("FILE.png")
+        ->required()
+        ->check(CLI::Validator(
+            [](std::string& path) -> std::string {
+                std::string error;
+                return checkOutputName(path, ".png", "PNG images", error) ? std::string() : error;
+            },
+            "", "PNG name"));
     addSettingsOptions(*command, options->settings, "", "");
     command
         ->add_option("--idle", options->idlePasses,
                      "Idle calls (opcode 19) after the settings, each followed by the host's "
-                     "message pump")
+                     "message pump; 1 to 10000")
+        ->type_name("N")
         ->default_val(3)
-        ->check(CLI::Range(1, 10000));
+        ->check(wholeNumberFrom(1, 10000, "a number of idle passes"));
+    // What it prints is status, not data: standard error, as for every command.
     command->callback([options]() {
-        const int code = runSnapshot(*options, std::cout, std::cerr);
+        const int code = runSnapshot(*options, std::cerr, std::cerr);
         if (code != 0) throw CLI::RuntimeError(code);
     });
 }
@@ -278,9 +288,10 @@ void addEditCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "edit", "Open a plug-in's editor in a window for a person to use and print the parameter "
                 "changes and gestures it sends (Windows build)");
-    command->add_option("PLUGIN", options->plugin, "The plug-in (.dll)")->required();
+    command->add_option("PLUGIN", options->plugin, "The plug-in (.dll)")->type_name("")->required();
     command->add_option("--program", options->program, "Program to select before opening")
-        ->check(CLI::NonNegativeNumber);
+        ->type_name("N")
+        ->check(wholeNumberFrom(0, 1000000, "a program number"));
     command->callback([options]() {
         const int code = runEdit(*options, std::cout, std::cerr);
         if (code != 0) throw CLI::RuntimeError(code);

@@ -1,4 +1,5 @@
 // qxahost info: what a user wants to know about a plug-in, as text or JSON.
+#include "command_options.h"
 #include "commands.h"
 #include "pluginhost.h"
 
@@ -183,12 +184,13 @@ void printText(const nlohmann::ordered_json& info) {
 
     std::printf("\nParameters (%zu)\n", info["parameters"].size());
     // Texts are quoted: their blanks are part of what the host shows.
-    std::printf("  %3s  %-11s %-11s %s\n", "#", "title", "text", "unit");
+    std::printf("  %3s  %-11s %-11s %-10s %s\n", "#", "title", "text", "unit", "value");
     for (const auto& parameter : info["parameters"])
-        std::printf("  %3d  %-11s %-11s %s\n", parameter["index"].get<int>(),
+        std::printf("  %3d  %-11s %-11s %-10s %.4f\n", parameter["index"].get<int>(),
                     ("\"" + str(parameter["title"]) + "\"").c_str(),
                     ("\"" + str(parameter["text"]) + "\"").c_str(),
-                    ("\"" + str(parameter["unit"]) + "\"").c_str());
+                    ("\"" + str(parameter["unit"]) + "\"").c_str(),
+                    parameter["value"].get<double>());
 
     std::printf("\nPrograms (%zu), current %d \"%s\"\n", info["programs"].size(),
                 info["currentProgram"].get<int>(), str(info["currentProgramName"]).c_str());
@@ -207,20 +209,34 @@ void addInfoCommand(CLI::App& app) {
                                                "programs and capabilities");
     auto path = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
+    auto program = std::make_shared<int>(-1);
     command->add_option("PLUGIN", *path, "Plug-in library (.dll on Windows, .so on Linux)")
+        ->type_name("")
         ->required();
     command->add_flag("--json", *json, "Print the information as JSON");
-    command->callback([path, json]() {
+    command
+        ->add_option("--program", *program,
+                     "Select this program first: the parameters show its values")
+        ->type_name("N")
+        ->check(wholeNumberFrom(0, 1000000, "a program number"));
+    command->callback([path, json, program]() {
         std::string error;
         auto plugin = PluginInstance::load(*path, error);
         if (!plugin) {
             std::fprintf(stderr, "qxahost info: %s\n", error.c_str());
             throw CLI::RuntimeError(1);
         }
+        if (*program >= plugin->programCount()) {
+            std::fprintf(stderr, "qxahost info: %s: no program %d (it has %d)\n", path->c_str(),
+                         *program, plugin->programCount());
+            throw CLI::RuntimeError(1);
+        }
+        if (*program >= 0) plugin->selectProgram(*program);
         const nlohmann::ordered_json info = collect(*plugin, *path);
         if (*json)
-            std::printf("%s\n",
-                        info.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+            std::printf(
+                "%s\n",
+                info.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
         else
             printText(info);
     });

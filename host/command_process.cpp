@@ -11,8 +11,10 @@
 
 namespace {
 
+const char* const kPrefix = "qxahost process: ";
+
 int fail(std::ostream& err, const std::string& message) {
-    err << "qxahost process: " << message << '\n';
+    err << kPrefix << message << '\n';
     return 1;
 }
 
@@ -46,9 +48,12 @@ int runProcess(const ProcessOptions& options, std::ostream& out, std::ostream& e
         return fail(err, "--tempo must be a positive number of beats per minute");
 
     std::string error;
+    if (!checkOutputName(options.output, ".wav", "WAV files", error)) return fail(err, error);
     if (!canCreateFile(options.output, error)) return fail(err, options.output + ": " + error);
     WavAudio input;
-    if (!readWavFile(options.input, input, error)) return fail(err, options.input + ": " + error);
+    if (!readWavFile(options.input, input, error))
+        return fail(err, (isStandardStream(options.input) ? "standard input" : options.input) +
+                             ": " + error);
 
     auto plugin = preparePlugin(options.plugin, options.settings,
                                 static_cast<float>(input.sampleRate), options.blockSize, error);
@@ -102,11 +107,10 @@ int runProcess(const ProcessOptions& options, std::ostream& out, std::ostream& e
     progress.finish();
     plugin->stop();
 
-    if (!writeWavFile(options.output, result.audio, options.format, error))
-        return fail(err, options.output + ": " + error);
-    out << summaryLine(options.output, result.audio, options.format, result.peak, wallSeconds)
-        << '\n';
-    return 0;
+    std::vector<RenderNote> notes;
+    noteTail(tail, notes);
+    return writeRenderedAudio(kPrefix, options.output, options.format, options.levels, result.audio,
+                              wallSeconds, std::move(notes), out, err);
 }
 
 int runMakeClicks(const std::string& output, uint32_t sampleRate, int clicks,
@@ -145,28 +149,49 @@ void addProcessCommand(CLI::App& app) {
     auto options = std::make_shared<ProcessOptions>();
     auto formatText = std::make_shared<std::string>("float");
     auto tail = std::make_shared<double>(-1.0);
+    auto levelTexts = std::make_shared<LevelOptionTexts>();
     CLI::App* command = app.add_subcommand(
         "process", "Run an effect plug-in over a WAV file and write the result as a WAV file");
-    command->add_option("PLUGIN", options->plugin, "The effect plug-in (.dll or .so)")->required();
+    command->add_option("PLUGIN", options->plugin, "The effect plug-in (.dll or .so)")
+        ->type_name("")
+        ->required();
     command
         ->add_option("--in", options->input,
-                     "Input WAV: PCM 16/24/32-bit or float 32/64-bit, mono or stereo")
+                     "Input WAV: PCM 16/24/32-bit or float 32/64-bit, mono or stereo; - reads "
+                     "it from standard input")
+        ->type_name("FILE")
         ->required();
-    command->add_option("--out", options->output, "Output WAV (never the input file)")->required();
+    command
+        ->add_option("--out", options->output,
+                     "Output WAV file (never the input file); - writes it to standard output "
+                     "(status goes to stderr)")
+        ->type_name("FILE")
+        ->required();
     addBlockOption(*command, options->blockSize);
     addSettingsOptions(*command, options->settings, "", "");
-    command->add_option("--tempo", options->tempo, "Tempo answered to the plug-in, in BPM")
-        ->check(CLI::Range(1.0, 999.0));
+    command
+        ->add_option("--tempo", options->tempo,
+                     "Tempo answered to the plug-in, 1 to 999 (default: none)")
+        ->type_name("BPM")
+        ->check(numberFrom(1.0, 999.0, "a tempo in beats per minute"));
     command
         ->add_option("--tail", *tail,
                      "Seconds rendered after the input ends (default: until the output stays "
                      "below -90 dBFS for half a second, at most 30 s)")
-        ->check(CLI::Range(0.0, 3600.0));
+        ->type_name("SECONDS")
+        ->check(numberFrom(0.0, 3600.0, "a tail length in seconds"));
     addFormatOption(*command, *formatText);
-    command->callback([options, formatText, tail]() {
+    addLevelOptions(*command, options->levels, *levelTexts);
+    command->callback([options, formatText, tail, levelTexts, command]() {
+        std::string error;
+        if (!levelOptionsFrom(*command, options->levels, *levelTexts, error)) {
+            std::cerr << "qxahost process: " << error << '\n';
+            throw CLI::RuntimeError(1);
+        }
         parseSampleFormat(*formatText, options->format);
         options->tailSeconds = *tail;
         options->progress = ProgressBar::stderrIsTerminal();
+        if (isStandardStream(options->output)) setBinaryMode(stdout);
         const int code = runProcess(*options, std::cout, std::cerr);
         if (code != 0) throw CLI::RuntimeError(code);
     });
@@ -176,11 +201,13 @@ void addProcessCommand(CLI::App& app) {
     auto clickCount = std::make_shared<int>(8);
     CLI::App* clicks = app.add_subcommand("make-clicks", "Write a click pattern WAV");
     clicks->group("");
-    clicks->add_option("OUT", *clicksPath, "Output WAV")->required();
-    clicks->add_option("--count", *clickCount, "Number of clicks")->check(CLI::Range(1, 1000));
+    clicks->add_option("OUT", *clicksPath, "Output WAV")->type_name("")->required();
+    clicks->add_option("--count", *clickCount, "Number of clicks")
+        ->type_name("N")
+        ->check(wholeNumberFrom(1, 1000, "a number of clicks"));
     clicks->callback([clicksPath, clickCount]() {
         const int code =
-            runMakeClicks(*clicksPath, 44100, *clickCount, 0.5, 2.5, std::cout, std::cerr);
+            runMakeClicks(*clicksPath, 44100, *clickCount, 0.5, 2.5, std::cerr, std::cerr);
         if (code != 0) throw CLI::RuntimeError(code);
     });
 }

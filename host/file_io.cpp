@@ -7,6 +7,11 @@
 #include <memory>
 #include <system_error>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 struct FileCloser {
@@ -14,9 +19,45 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+// Reads until the end of `file`, in pieces rather than trusting a size query, so pipes and
+// growing files work too.
+bool readAll(std::FILE* file, std::vector<uint8_t>& bytes, std::string& error) {
+    bytes.clear();
+    constexpr size_t kPiece = 1 << 16;
+    for (;;) {
+        const size_t used = bytes.size();
+        bytes.resize(used + kPiece);
+        const size_t got = std::fread(bytes.data() + used, 1, kPiece, file);
+        bytes.resize(used + got);
+        if (got < kPiece) break;
+    }
+    if (std::ferror(file)) {
+        error = std::string("cannot read: ") + std::strerror(errno ? errno : EIO);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
+void setBinaryMode(std::FILE* stream) {
+#ifdef _WIN32
+    _setmode(_fileno(stream), _O_BINARY);
+#else
+    (void)stream;
+#endif
+}
+
+bool isStandardStream(const std::string& path) {
+    return path == "-";
+}
+
 bool readFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+    if (isStandardStream(path)) {
+        setBinaryMode(stdin);
+        errno = 0;
+        return readAll(stdin, bytes, error);
+    }
     std::error_code code;
     if (std::filesystem::is_directory(path, code)) {
         error = "is a directory, not a file";
@@ -28,21 +69,7 @@ bool readFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::st
         error = std::string("cannot open: ") + std::strerror(errno ? errno : ENOENT);
         return false;
     }
-    bytes.clear();
-    // Read in pieces rather than trusting a size query, so pipes and growing files work too.
-    constexpr size_t kPiece = 1 << 16;
-    for (;;) {
-        const size_t used = bytes.size();
-        bytes.resize(used + kPiece);
-        const size_t got = std::fread(bytes.data() + used, 1, kPiece, file.get());
-        bytes.resize(used + got);
-        if (got < kPiece) break;
-    }
-    if (std::ferror(file.get())) {
-        error = std::string("cannot read: ") + std::strerror(errno ? errno : EIO);
-        return false;
-    }
-    return true;
+    return readAll(file.get(), bytes, error);
 }
 
 bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,
@@ -64,6 +91,7 @@ bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,
 }
 
 bool canCreateFile(const std::string& path, std::string& error) {
+    if (isStandardStream(path)) return true;
     std::error_code code;
     const std::filesystem::path file(path);
     if (std::filesystem::is_directory(file, code)) {
@@ -79,6 +107,7 @@ bool canCreateFile(const std::string& path, std::string& error) {
 }
 
 bool isSameFile(const std::string& a, const std::string& b) {
+    if (isStandardStream(a) || isStandardStream(b)) return false;
     std::error_code code;
     const bool same = std::filesystem::equivalent(a, b, code);
     return !code && same;

@@ -5,8 +5,11 @@
 
 namespace {
 
-std::string lastErrorText() {
+// The system's text for the last error, with its "%1" placeholders (the system leaves them in
+// when it is not given their values) filled with `path`.
+std::string lastErrorText(const std::string& path) {
     const DWORD code = GetLastError();
+    if (code == ERROR_BAD_EXE_FORMAT) return "not a 64-bit Windows library (.dll)";
     char* message = nullptr;
     const DWORD length = FormatMessageA(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -15,6 +18,9 @@ std::string lastErrorText() {
     LocalFree(message);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
+    for (size_t at = text.find("%1"); at != std::string::npos;
+         at = text.find("%1", at + path.size()))
+        text.replace(at, 2, path);
     return text;
 }
 
@@ -30,7 +36,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::open(const std::string& path, std:
     HMODULE module = LoadLibraryA(path.c_str());
     SetErrorMode(previousMode);
     if (module == nullptr) {
-        error = "cannot load " + path + ": " + lastErrorText();
+        error = "cannot load " + path + ": " + lastErrorText(path);
         return nullptr;
     }
     return std::unique_ptr<PluginLibrary>(new PluginLibrary(module));

@@ -9,9 +9,28 @@
 #include <exception>
 #include <string>
 
+namespace {
+
+// The parser's message for an option given too often names counts ("--midi: At Most 1 required
+// but received 2"); say it plainly.
+std::string plainMessage(const CLI::ParseError& failure) {
+    std::string message = failure.what();
+    const std::string tooMany = ": At Most 1 required but received ";
+    const size_t at = message.find(tooMany);
+    if (at != std::string::npos)
+        return message.substr(0, at) + " may be given only once (it was given " +
+               message.substr(at + tooMany.size()) + " times)";
+    return message;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     CLI::App app{"qxahost: load QXA 2.4 plug-ins and work with them", "qxahost"};
     app.require_subcommand(1);
+    // Only "-" and "--" start options, on Windows too: "/home/me/Oriv.dll" is a path (Wine
+    // passes Unix paths unchanged). Subcommands copy this setting when they are added.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", "qxahost 1.0");
     addInfoCommand(app);
     addProcessCommand(app);
@@ -37,7 +56,10 @@ int main(int argc, char** argv) {
         return failure.get_exit_code();
     } catch (const CLI::ParseError& failure) {
         // Help and version answer 0; every usage error answers 1, as other bad input does.
-        return app.exit(failure) == 0 ? 0 : 1;
+        if (failure.get_exit_code() == 0) return app.exit(failure);
+        std::fprintf(stderr, "qxahost: %s\nRun with --help for more information.\n",
+                     plainMessage(failure).c_str());
+        return 1;
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "qxahost: %s\n", failure.what());
         return 1;

@@ -29,14 +29,11 @@ bool hostSupports(const char* key) {
     return false;
 }
 
-std::string trimmedLower(const std::string& text) {
+std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string::npos) return {};
     const auto last = text.find_last_not_of(" \t");
-    std::string result = text.substr(first, last - first + 1);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
+    return text.substr(first, last - first + 1);
 }
 
 } // namespace
@@ -173,18 +170,17 @@ void PluginInstance::selectProgram(int32_t program) {
     dispatch(ProgramSelect, 0, program);
 }
 
-int32_t PluginInstance::findParameter(const std::string& nameOrIndex) {
-    const std::string wanted = trimmedLower(nameOrIndex);
-    if (wanted.empty()) return -1;
-    if (std::all_of(wanted.begin(), wanted.end(),
-                    [](unsigned char c) { return std::isdigit(c); })) {
-        if (wanted.size() > 6) return -1;
-        const int32_t index = std::stoi(wanted);
-        return index < parameterCount() ? index : -1;
-    }
+std::vector<ParameterName> PluginInstance::parameterNames() {
+    std::vector<ParameterName> names;
     for (int32_t i = 0; i < parameterCount(); ++i)
-        if (trimmedLower(parameterTitle(i)) == wanted) return i;
-    return -1;
+        names.push_back({trimmed(parameterTitle(i)), i});
+    for (ParameterName& caption : captionNames(record_->pluginId))
+        if (caption.index < parameterCount()) names.push_back(std::move(caption));
+    return names;
+}
+
+int32_t PluginInstance::findParameter(const std::string& nameOrIndex) {
+    return findParameterName(parameterNames(), parameterCount(), nameOrIndex);
 }
 
 void PluginInstance::renderReplacing(float** inputs, float** outputs, int32_t frames) {

@@ -4,6 +4,7 @@
 // dispatcher. Depends on nothing of the plug-ins but the binary interface.
 #pragma once
 
+#include "parameter_names.h"
 #include "qxa_abi.h"
 
 #include <memory>
@@ -98,7 +99,10 @@ public:
     // Null stops the reports. The listener must outlive the instance or be removed first.
     void setRequestListener(HostRequestListener* listener) { listener_ = listener; }
 
-    // Parameter index from an index or a title (blanks trimmed, case ignored); -1 when none.
+    // Every name a parameter goes by: its title (trimmed), then the editor captions this host
+    // knows for the plug-in (parameter_names.h).
+    std::vector<ParameterName> parameterNames();
+    // Parameter index from an index or a name (case and every blank ignored); -1 when none.
     int32_t findParameter(const std::string& nameOrIndex);
 
     // Renders one block through replaceFn. Instruments receive null inputs.

@@ -1,6 +1,7 @@
 // The work of `qxahost process` and `qxahost render`, callable without the command line (the
 // commands and the tests use it). Each returns the exit code: 0 on success, 1 after printing a
-// one-line error to `err`. The summary goes to `out`.
+// one-line error to `err`. Warnings and the summary go to `err` too; `out` receives the WAV file
+// when the output is "-".
 #pragma once
 
 #include "render_common.h"
@@ -18,6 +19,7 @@ struct ProcessOptions {
     double tempo = 0.0;        // 0 = no tempo answered
     double tailSeconds = -1.0; // < 0 = automatic tail
     WavSampleFormat format = WavSampleFormat::Float32;
+    LevelOptions levels;
     bool progress = false;
 };
 
@@ -35,6 +37,10 @@ struct RenderOptions {
     PluginSettings effectSettings;
     double tailSeconds = -1.0;
     WavSampleFormat format = WavSampleFormat::Float32;
+    LevelOptions levels;
+    // Program changes in the file become program selections at their frames; otherwise they
+    // are left to the instrument (and a warning says so).
+    bool programsFromMidi = false;
     bool progress = false;
 };
 

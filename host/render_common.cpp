@@ -1,9 +1,11 @@
 #include "render_common.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <iterator>
 
 #ifdef _WIN32
@@ -32,7 +34,7 @@ std::string formatText(const char* format, double a, double b = 0.0, double c = 
 bool parseParameterSetting(const std::string& text, ParameterSetting& setting, std::string& error) {
     const auto equals = text.rfind('=');
     if (equals == std::string::npos) {
-        error = "--set '" + text + "': expected NAME_OR_INDEX=VALUE";
+        error = "--set '" + text + "': expected NAME=VALUE";
         return false;
     }
     const std::string name = trim(text.substr(0, equals));
@@ -41,17 +43,33 @@ bool parseParameterSetting(const std::string& text, ParameterSetting& setting, s
         error = "--set '" + text + "': no parameter name or index before '='";
         return false;
     }
+    if (valueText.empty()) {
+        error = "--set '" + text + "': no value after '='";
+        return false;
+    }
     char* end = nullptr;
     errno = 0;
     const double value = std::strtod(valueText.c_str(), &end);
-    if (valueText.empty() || end != valueText.c_str() + valueText.size() || errno == ERANGE ||
-        !(value >= 0.0 && value <= 1.0)) {
-        error = "--set '" + text + "': the value must be a number from 0 to 1";
-        return false;
-    }
     setting.name = name;
-    setting.value = static_cast<float>(value);
+    setting.valueText = valueText;
+    setting.isNormalised = end == valueText.c_str() + valueText.size() && errno != ERANGE &&
+                           value >= 0.0 && value <= 1.0 &&
+                           valueText.find_first_of("xXpPnN") == std::string::npos;
+    setting.value = setting.isNormalised ? static_cast<float>(value) : 0.0f;
     return true;
+}
+
+bool checkOutputName(const std::string& path, const char* extension, const char* what,
+                     std::string& error) {
+    if (isStandardStream(path)) return true;
+    std::string given = std::filesystem::path(path).extension().string();
+    if (given.empty()) return true;
+    std::transform(given.begin(), given.end(), given.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (given == extension) return true;
+    error = path + ": qxahost writes " + what + " here, not " + given.substr(1) +
+            "; give the output a " + extension + " name";
+    return false;
 }
 
 bool parseSampleFormat(const std::string& text, WavSampleFormat& format) {
@@ -127,6 +145,25 @@ bool checkSettingTexts(const PluginSettings& settings, std::string& error) {
     return true;
 }
 
+namespace {
+
+// "a", "a or b", "a, b or c".
+std::string alternatives(const std::vector<std::string>& names) {
+    std::string text;
+    for (size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    return text;
+}
+
+// Hands a typed value to the plug-in (ParameterTextParse); true when it took it.
+bool parseTypedValue(PluginInstance& plugin, int32_t index, const std::string& text) {
+    std::vector<char> buffer(std::max<size_t>(text.size() + 1, 256), '\0');
+    std::copy(text.begin(), text.end(), buffer.begin());
+    return plugin.dispatch(ParameterTextParse, index, 0, buffer.data()) != 0;
+}
+
+} // namespace
+
 bool resolveSettings(PluginInstance& plugin, const std::string& path,
                      const PluginSettings& settings, ResolvedSettings& resolved,
                      std::string& error) {
@@ -137,16 +174,35 @@ bool resolveSettings(PluginInstance& plugin, const std::string& path,
     }
     resolved.program = settings.program;
     resolved.values.clear();
+    if (settings.program >= 0) plugin.selectProgram(settings.program);
+    const std::vector<ParameterName> names = plugin.parameterNames();
     for (const auto& text : settings.sets) {
         ParameterSetting setting;
         if (!parseParameterSetting(text, setting, error)) return false;
-        const int32_t index = plugin.findParameter(setting.name);
+        const int32_t index = findParameterName(names, plugin.parameterCount(), setting.name);
         if (index < 0) {
-            error = path + ": no parameter '" + setting.name + "' (it has " +
-                    std::to_string(plugin.parameterCount()) + "; `qxahost info` lists them)";
+            const std::vector<std::string> near = nearestParameterNames(names, setting.name);
+            error = path + ": no parameter '" + setting.name + "' (" +
+                    (near.empty() ? std::string() : "did you mean " + alternatives(near) + "? ") +
+                    "`qxahost info` lists them)";
             return false;
         }
-        resolved.values.emplace_back(index, setting.value);
+        float value = setting.value;
+        if (setting.isNormalised) {
+            plugin.setParameter(index, value);
+        } else if (parseTypedValue(plugin, index, setting.valueText)) {
+            value = plugin.parameterValue(index);
+        } else {
+            const std::string title = trim(plugin.parameterTitle(index));
+            const std::string shown = trim(plugin.parameterText(index));
+            // A plug-in that does not even take the text it shows reads no typed values.
+            const bool readsTexts = !shown.empty() && parseTypedValue(plugin, index, shown);
+            error = "--set '" + text + "': the value must be a number from 0 to 1" +
+                    (readsTexts ? ", or a value as " + title + " shows it, such as '" + shown + "'"
+                                : " (" + path + " reads no typed values)");
+            return false;
+        }
+        resolved.values.emplace_back(index, value);
     }
     return true;
 }
@@ -181,6 +237,10 @@ int32_t TailRule::nextBlockFrames(int32_t blockSize) const {
     if (rendered_ >= limit_) return 0;
     if (automatic_ && quietRun_ >= quietNeeded_) return 0;
     return static_cast<int32_t>(std::min<int64_t>(blockSize, limit_ - rendered_));
+}
+
+bool TailRule::hitCap() const {
+    return automatic_ && rendered_ >= limit_ && quietRun_ < quietNeeded_;
 }
 
 void TailRule::observe(float* const* channels, size_t channelCount, int32_t frames) {
@@ -282,14 +342,16 @@ void ProgressBar::draw(const std::string& line) {
 }
 
 void RenderResult::append(const std::vector<float*>& channels, int32_t frames) {
-    for (size_t c = 0; c < audio.channels.size() && c < channels.size(); ++c) {
-        const float* source = channels[c];
-        audio.channels[c].insert(audio.channels[c].end(), source, source + frames);
-        for (int32_t i = 0; i < frames; ++i) {
-            const float level = std::fabs(source[i]);
-            if (level > peak) peak = level; // NaN never compares greater
-        }
-    }
+    for (size_t c = 0; c < audio.channels.size() && c < channels.size(); ++c)
+        audio.channels[c].insert(audio.channels[c].end(), channels[c], channels[c] + frames);
+}
+
+void noteTail(const TailRule& tail, std::vector<RenderNote>& notes) {
+    if (!tail.hitCap()) return;
+    notes.push_back({formatText("tail cut at %.0f s", TailRule::kMaxAutomaticSeconds),
+                     formatText("the output still sounded when the automatic tail reached its "
+                                "%.0f s limit and was cut there; --tail SECONDS sets its length",
+                                TailRule::kMaxAutomaticSeconds)});
 }
 
 std::string peakText(float peak) {
@@ -298,17 +360,69 @@ std::string peakText(float peak) {
 }
 
 std::string summaryLine(const std::string& path, const WavAudio& audio, WavSampleFormat format,
-                        float peak, double wallSeconds) {
-    const double seconds = static_cast<double>(audio.frameCount()) / audio.sampleRate;
+                        const LevelReport& levels, double wallSeconds,
+                        const std::vector<RenderNote>& notes) {
+    const double seconds =
+        audio.sampleRate > 0 ? static_cast<double>(audio.frameCount()) / audio.sampleRate : 0.0;
     const size_t channels = audio.channels.size();
-    std::string line = path + formatText(": %.2f s, ", seconds) + std::to_string(channels) +
+    std::string line = (isStandardStream(path) ? std::string("(stdout)") : path) +
+                       formatText(": %.2f s, ", seconds) + std::to_string(channels) +
                        (channels == 1 ? " channel, " : " channels, ") +
                        std::to_string(audio.sampleRate) + " Hz, " + sampleFormatName(format) +
-                       "; peak " + peakText(peak) + "; ";
+                       (levels.dithered ? ", dithered" : "");
+    if (levels.gainDecibels != 0.0) line += formatText("; gain %+.1f dB", levels.gainDecibels);
+    line += "; peak " + peakText(levels.peak);
+    const std::string count = std::to_string(levels.overFull);
+    if (format != WavSampleFormat::Float32)
+        line += ", " + count + (levels.overFull == 1 ? " sample" : " samples") + " clipped";
+    else if (levels.overFull > 0)
+        line += ", " + count + (levels.overFull == 1 ? " sample" : " samples") +
+                " above 0 dBFS (kept: float)";
     // Below a microsecond the clock says nothing useful.
-    if (wallSeconds < 1e-6) return line + "speed not measurable";
-    const double speed = seconds / wallSeconds;
-    return line + formatText(speed < 10.0 ? "%.1fx real time" : "%.0fx real time", speed);
+    if (wallSeconds < 1e-6) {
+        line += "; speed not measurable";
+    } else {
+        const double speed = seconds / wallSeconds;
+        line += formatText(speed < 10.0 ? "; %.1fx real time" : "; %.0fx real time", speed);
+    }
+    for (const RenderNote& note : notes)
+        line += "; " + note.summary;
+    return line;
+}
+
+int writeRenderedAudio(const std::string& prefix, const std::string& path, WavSampleFormat format,
+                       const LevelOptions& levels, WavAudio& audio, double wallSeconds,
+                       std::vector<RenderNote> notes, std::ostream& out, std::ostream& err) {
+    const LevelReport report = applyOutputLevels(audio, format, levels);
+    std::string error;
+    if (isStandardStream(path)) {
+        std::vector<uint8_t> bytes;
+        if (encodeWav(audio, format, bytes, error)) {
+            out.write(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<std::streamsize>(bytes.size()));
+            out.flush();
+            if (!out) error = "cannot write to standard output";
+        }
+    } else {
+        writeWavFile(path, audio, format, error);
+    }
+    if (!error.empty()) {
+        err << prefix << (isStandardStream(path) ? "" : path + ": ") << error << '\n';
+        return 1;
+    }
+    if (report.overFull > 0 && format != WavSampleFormat::Float32)
+        notes.insert(notes.begin(),
+                     {"", std::to_string(report.overFull) +
+                              (report.overFull == 1 ? " sample" : " samples") +
+                              " went beyond full scale and were clipped; --gain -DB or "
+                              "--normalize lowers the level"});
+    for (const RenderNote& note : notes)
+        err << prefix << "warning: " << note.warning << '\n';
+    notes.erase(std::remove_if(notes.begin(), notes.end(),
+                               [](const RenderNote& note) { return note.summary.empty(); }),
+                notes.end());
+    err << summaryLine(path, audio, format, report, wallSeconds, notes) << '\n';
+    return 0;
 }
 
 ChannelBuffers::ChannelBuffers(int channels, int32_t frames)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "file_io.h"
+#include "levels.h"
 #include "midifile.h"
 #include "pluginhost.h"
 #include "wavfile.h"
@@ -12,20 +13,28 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
-// --set NAME_OR_INDEX=VALUE: the text before the last '=' names the parameter (title or index),
-// the value after it is a normalised value from 0 to 1.
+// --set NAME=VALUE: the text before the last '=' names the parameter (an index, a title or an
+// editor caption); the value after it is a normalised value, a number from 0 to 1, or anything
+// else, which the plug-in reads as its displays show values ("-6 dB", "0.5 s", "L 32").
 struct ParameterSetting {
     std::string name;
-    float value = 0.0f;
+    std::string valueText;
+    bool isNormalised = false; // a plain number from 0 to 1
+    float value = 0.0f;        // when normalised
 };
 
-// False with `error` when the text has no '=', an empty name, or a value that is not a number
-// from 0 to 1.
+// False with `error` when the text has no '=', an empty name or an empty value.
 bool parseParameterSetting(const std::string& text, ParameterSetting& setting, std::string& error);
+
+// --out: a name with an extension other than `extension` (".wav", ".png") is refused with
+// `error`, which names what is written (`what`). Names without an extension, and "-", pass.
+bool checkOutputName(const std::string& path, const char* extension, const char* what,
+                     std::string& error);
 
 // --format: "float" (32-bit float), "16" or "24" (PCM); also "float32", "pcm16", "pcm24".
 bool parseSampleFormat(const std::string& text, WavSampleFormat& format);
@@ -52,7 +61,10 @@ struct ResolvedSettings {
 
 // False with a one-line `error` (without the command name) for a --set text that does not parse.
 bool checkSettingTexts(const PluginSettings& settings, std::string& error);
-// False with a one-line `error` for a program the plug-in lacks or a parameter it does not have.
+// Selects the program and applies the settings in order to the plug-in, as applySettings does
+// later again, and keeps each value as the plug-in took it (a typed value through
+// ParameterTextParse, then read back). False with a one-line `error` for a program the plug-in
+// lacks, a parameter it does not have (naming the nearest names) or a value it does not take.
 bool resolveSettings(PluginInstance& plugin, const std::string& path,
                      const PluginSettings& settings, ResolvedSettings& resolved,
                      std::string& error);
@@ -81,6 +93,8 @@ public:
     // Accounts for a rendered tail block of `channelCount` channels.
     void observe(float* const* channels, size_t channelCount, int32_t frames);
     int64_t renderedFrames() const { return rendered_; }
+    // True when the automatic tail ended at its cap while the output still sounded.
+    bool hitCap() const;
 
 private:
     bool automatic_;
@@ -144,18 +158,36 @@ private:
     bool drawn_ = false;
 };
 
-// Collects output blocks and measures the peak; the audio becomes the output file.
+// Collects output blocks; the audio becomes the output file.
 struct RenderResult {
     WavAudio audio;
-    float peak = 0.0f;
 
     // Appends `frames` frames of the first audio.channels.size() channels.
     void append(const std::vector<float*>& channels, int32_t frames);
 };
 
-// "OUT.wav: 12.35 s, 2 channels, 44100 Hz, 32-bit float; peak -3.1 dBFS; 250x real time"
+// Something about a render that the user must hear of: a short note for the summary line and
+// a sentence for the warning on stderr.
+struct RenderNote {
+    std::string summary;
+    std::string warning;
+};
+
+// The notes of a rendered tail: the automatic tail's cap.
+void noteTail(const TailRule& tail, std::vector<RenderNote>& notes);
+
+// "OUT.wav: 12.35 s, 2 channels, 44100 Hz, 16-bit PCM, dithered; peak -3.1 dBFS, 0 samples
+// clipped; 250x real time", then the notes' summaries; the output "-" reads "(stdout)".
 std::string summaryLine(const std::string& path, const WavAudio& audio, WavSampleFormat format,
-                        float peak, double wallSeconds);
+                        const LevelReport& levels, double wallSeconds,
+                        const std::vector<RenderNote>& notes = {});
+
+// The end of process and render: levels, then the file (or the encoded WAV on `out` for "-"),
+// then the warnings on `err`, each starting with `prefix` ("qxahost render: "), and the summary
+// line. A PCM output that clipped adds a warning. Returns the exit code.
+int writeRenderedAudio(const std::string& prefix, const std::string& path, WavSampleFormat format,
+                       const LevelOptions& levels, WavAudio& audio, double wallSeconds,
+                       std::vector<RenderNote> notes, std::ostream& out, std::ostream& err);
 
 // Peak level as text: "-6.0 dBFS", "-inf dBFS" for silence.
 std::string peakText(float peak);

@@ -1,4 +1,5 @@
 #include "audioeffect.h"
+#include "valuetext.h"
 
 #include "aeffeditor.h"
 
@@ -218,6 +219,10 @@ void AudioEffect::formatMilliseconds(float samples, char* text, int32_t maxLen) 
 }
 
 void AudioEffect::formatFloat(float value, char* text, int32_t maxLen) {
+    formatFloatText(value, text, maxLen);
+}
+
+void formatFloatText(float value, char* text, int32_t maxLen) {
     constexpr int32_t kWidth = 8;
     double v = value;
     if (std::isnan(v)) {
@@ -268,6 +273,16 @@ void AudioEffect::formatFloat(float value, char* text, int32_t maxLen) {
         appendBounded(text, fraction, maxLen);
     }
     terminateAtLimit(text, maxLen);
+}
+
+void formatDecibelsText(float value, char* text, int32_t maxLen) {
+    if (value <= 0.0f) {
+        copyBounded(text, "-oo", maxLen);
+        terminateAtLimit(text, maxLen);
+        return;
+    }
+    formatFloatText(static_cast<float>(20.0 * static_cast<double>(std::log10(value))), text,
+                    maxLen);
 }
 
 void AudioEffect::formatInteger(int32_t value, char* text, int32_t maxLen) {

@@ -48,10 +48,11 @@ for preset in linux windows; do
     done
 
     banner "$preset: the demo song through Oriv"
-    run "$preset" render "$bin/Oriv$suffix" --midi "$midi" --out "$out/oriv.wav"
+    run "$preset" render "$bin/Oriv$suffix" --midi "$midi" --programs-from-midi --out "$out/oriv.wav"
 
     banner "$preset: the demo song through Oriv, then Malvoree"
-    run "$preset" render "$bin/Oriv$suffix" --midi "$midi" --out "$out/oriv-malvoree.wav" \
+    run "$preset" render "$bin/Oriv$suffix" --midi "$midi" --programs-from-midi \
+        --out "$out/oriv-malvoree.wav" \
         --then "$bin/Malvoree$suffix" --then-set Mix=0.35 --then-set "Feedb 1=0.6"
 
     banner "$preset: a click pattern through Malvoree"

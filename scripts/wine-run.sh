@@ -53,6 +53,9 @@ if [ ! -f "$WINEPREFIX/.qxa-ready" ]; then
 fi
 
 if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a wine "$program" "$@"
+    # Wine's desktop process outlives the program and says goodbye when xvfb-run stops the X
+    # server ("X connection to :99 broken"): that line is not the program's, so it is dropped.
+    exec xvfb-run -a wine "$program" "$@" \
+        2> >(grep --line-buffered -v '^X connection to :[0-9]* broken' >&2)
 fi
 exec wine "$program" "$@"

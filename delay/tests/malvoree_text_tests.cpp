@@ -1,6 +1,7 @@
 // What the host reads from Malvoree: titles, units and value texts exactly (blanks included),
 // program names, identity answers, and how bad indexes and values are turned away.
 #include "malvoree.h"
+#include "notevaluetable.h"
 #include "test_host.h"
 
 #include "aeffeditor.h"
@@ -11,7 +12,9 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 using namespace malvoree;
 
@@ -112,6 +115,83 @@ TEST_F(MalvoreeTexts, PanTextsAroundTheCentre) {
     EXPECT_STREQ(buffer, "L 64");
     formatPan(1e30f, buffer);
     EXPECT_STREQ(buffer, "R 64");
+}
+
+// Typed values, as any host's generic editor sends them (ParameterTextParse): the texts that the
+// host's value texts and the displays show, in every parameter's own terms.
+class MalvoreeTypedValues : public MalvoreeTexts {
+protected:
+    // Dispatches opcode 27 as a host does; the answer, and the text the parameter shows after.
+    bool typed(int32_t index, const std::string& text) {
+        std::string buffer = text;
+        buffer.resize(256, '\0');
+        DescriptorRecord* record = effect->descriptorRecord();
+        return record->dispatchFn(record, ParameterTextParse, index, 0, buffer.data(), 0.0f) != 0;
+    }
+};
+
+TEST_F(MalvoreeTypedValues, EveryShownTextReadsBackAsTheSameText) {
+    // Every parameter (so every kind of text: seconds, percent, decibels, pan, tempo), a sweep
+    // of the range and values a hair either side of each step: type what one value shows,
+    // and the parameter must show exactly that again.
+    std::mt19937 random(1234);
+    std::uniform_real_distribution<float> anywhere(0.0f, 1.0f);
+    int misread = 0;
+    for (int32_t index = 0; index < kParameterCount; ++index) {
+        std::vector<float> values;
+        for (int i = 0; i <= 1000; ++i) {
+            const float v = static_cast<float>(i) / 1000.0f;
+            values.insert(values.end(), {v, std::nextafter(v, 0.0f), std::nextafter(v, 1.0f)});
+        }
+        for (int i = 0; i < 300; ++i)
+            values.push_back(anywhere(random));
+        for (const float value : values) {
+            if (value < 0.0f || value > 1.0f) continue;
+            const std::string shown = textFor(index, value);
+            effect->writeParameter(index, value < 0.5f ? 1.0f : 0.0f); // somewhere else first
+            if (!typed(index, shown) || text(index) != shown) {
+                if (++misread <= 10)
+                    ADD_FAILURE() << "parameter " << index << ": typed \"" << shown
+                                  << "\", shows \"" << text(index) << "\"";
+            }
+        }
+    }
+    EXPECT_EQ(misread, 0);
+}
+
+TEST_F(MalvoreeTypedValues, NoteNamesSelectTheirStepWhileTheTempoIsFollowed) {
+    effect->writeParameter(kTempoParameter, 1.0f);
+    for (int32_t i = 0; i < NoteValueTable::kCount; ++i) {
+        ASSERT_TRUE(typed(5, NoteValueTable::name(i))) << NoteValueTable::name(i);
+        EXPECT_EQ(NoteValueTable::indexForAmount(effect->readParameter(5)), i);
+    }
+    effect->writeParameter(kTempoParameter, 0.0f);
+    EXPECT_FALSE(typed(5, "1/8 *")); // without the tempo, a delay is a time
+}
+
+TEST_F(MalvoreeTypedValues, UnitsBlanksAndFormsPeopleTypeAndWhatIsRefused) {
+    struct Case {
+        int32_t index;
+        const char* text;
+        const char* shows;
+    };
+    const Case accepted[] = {
+        {3, "-6 dB", "-6.00"},  {3, " -6db ", "-6.00"}, {3, "-oo", "-oo"},   {3, "+12 dB", "0.000"},
+        {1, "75 %", "75.00"},   {1, "12.5%", "12.50"},  {1, "-3", "0.000"},  {21, "50 %", "50.00"},
+        {0, "0.5 s", " 0.500"}, {0, "5", " 2.000"},     {4, "L 32", "L 32"}, {4, "r5", "R  5"},
+        {4, "C", "< C >"},      {4, "-64", "L 64"},     {20, "off", "Off"},  {20, "On", "On"},
+    };
+    for (const Case& c : accepted) {
+        EXPECT_TRUE(typed(c.index, c.text)) << c.text;
+        EXPECT_EQ(text(c.index), c.shows) << c.text;
+    }
+    effect->writeParameter(3, 0.25f);
+    for (const char* text : {"loud", "", "nan", "-6 dB louder", "L -3"})
+        EXPECT_FALSE(typed(3, text)) << text;
+    EXPECT_FALSE(typed(4, "L -3"));
+    EXPECT_FALSE(typed(kParameterCount, "50"));
+    EXPECT_FALSE(typed(-1, "50"));
+    EXPECT_EQ(effect->readParameter(3), 0.25f); // refused texts write nothing
 }
 
 TEST_F(MalvoreeTexts, ProgramsStartAsNumberedInits) {

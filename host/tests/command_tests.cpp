@@ -96,10 +96,12 @@ TEST_F(ProcessWithGainPlugin, MonoInputFeedsBothChannelsAtTheFileRate) {
     ASSERT_EQ(out.channels.size(), 2u);
     EXPECT_EQ(out.channels[0], in.channels[0]);
     EXPECT_EQ(out.channels[1], in.channels[0]);
+    // Status on standard error; standard output is left for the audio of --out -.
+    EXPECT_TRUE(run.out.empty());
     EXPECT_EQ(
-        run.out.rfind(options_.output + ": 0.05 s, 2 channels, 22050 Hz, 32-bit float; peak ", 0),
+        run.err.rfind(options_.output + ": 0.05 s, 2 channels, 22050 Hz, 32-bit float; peak ", 0),
         0u)
-        << run.out;
+        << run.err;
 }
 
 TEST_F(ProcessWithGainPlugin, ProgramComesFirstThenSettingsByNameOrIndex) {
@@ -189,29 +191,6 @@ TEST(RenderWithEffect, RefusesAnEffectAsInstrumentAndBadMidiFiles) {
         << run.err;
     options.output = options.midi;
     EXPECT_NE(render(options).err.find("refusing to write over the input file"), std::string::npos);
-}
-
-TEST(QxahostCommandLine, HelpForEachCommandAndUsageErrors) {
-    for (const char* command : {"process", "render"}) {
-        const auto help = runTool("qxahost", std::string(command) + " --help");
-        EXPECT_EQ(help.exitCode, 0) << command;
-        EXPECT_NE(help.output.find("--out"), std::string::npos) << help.output;
-        EXPECT_NE(help.output.find("--set"), std::string::npos) << help.output;
-    }
-    const std::string renderHelp = runTool("qxahost", "render --help").output;
-    EXPECT_NE(renderHelp.find("--then-program"), std::string::npos);
-    EXPECT_NE(renderHelp.find("--channels"), std::string::npos);
-    // A missing required option and a misplaced --then-set are refused before anything runs.
-    EXPECT_NE(runTool("qxahost", "process x --out y.wav").exitCode, 0);
-    const auto orphan = runTool("qxahost", "render x --midi y.mid --out z.wav --then-set 0=1");
-    EXPECT_EQ(orphan.exitCode, 1);
-    EXPECT_NE(orphan.output.find("need --then EFFECT"), std::string::npos) << orphan.output;
-    const auto badChannels = runTool("qxahost", "render x --midi y.mid --out z.wav --channels 0-9");
-    EXPECT_EQ(badChannels.exitCode, 1);
-    EXPECT_NE(badChannels.output.find("qxahost render: --channels '0-9': channel 0 is not from 1 "
-                                      "to 16"),
-              std::string::npos)
-        << badChannels.output;
 }
 
 TEST(QxahostCommandLine, HiddenMakeClicksWritesTheDemoInput) {
@@ -610,4 +589,359 @@ TEST(RenderWithOriv, AFileWithAHundredThousandTempoChangesRenders) {
     const WavAudio audio = readBack(options.output);
     EXPECT_EQ(audio.frameCount(), 172267u);
     EXPECT_GT(firstAbove(audio, 0.01f), -1);
+}
+
+// --- qxahost as a user runs it: what it prints where, its exit status, the file it leaves ----
+
+namespace {
+
+std::string readText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+struct ShellRun {
+    int code = -1;
+    std::string out; // standard output
+    std::string err; // standard error
+};
+
+std::string qxahost() {
+    return quoted(testing_paths::binaryDir() + testing_paths::kSeparator + "qxahost" +
+                  testing_paths::kExecutableSuffix);
+}
+
+// Runs a shell command line (qxahost() names the program; pipes allowed) with standard output
+// and standard error caught apart.
+ShellRun runShell(const std::string& line, const ScratchDirectory& dir) {
+    const std::string outPath = dir.file("stdout.bin"), errPath = dir.file("stderr.txt");
+    const std::string command = line + " > " + quoted(outPath) + " 2> " + quoted(errPath);
+    ShellRun run;
+#if defined(_WIN32)
+    run.code = std::system(quoted(command).c_str());
+#else
+    const int status = std::system(command.c_str());
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+#endif
+    run.out = readText(outPath);
+    run.err = readText(errPath);
+    // A sanitizer's report exits with a code that bad input also gets: fail on the report.
+    if (run.err.find("Sanitizer") != std::string::npos ||
+        run.err.find(": runtime error: ") != std::string::npos)
+        ADD_FAILURE() << "a sanitizer reported in: " << line << "\n" << run.err;
+    return run;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// A format 0 file at 120 BPM, 96 ticks per quarter, on channel 1: a program change to `program`
+// (when 0 or more), then `notes` held for two beats at velocity 127.
+std::vector<uint8_t> chordFile(const std::vector<uint8_t>& notes, int program = -1,
+                               bool release = true) {
+    std::vector<uint8_t> track;
+    if (program >= 0) track.insert(track.end(), {0x00, 0xC0, static_cast<uint8_t>(program)});
+    for (const uint8_t note : notes)
+        track.insert(track.end(), {0x00, 0x90, note, 127});
+    if (release) {
+        track.insert(track.end(), {0x81, 0x40}); // two beats: 192 ticks
+        for (size_t i = 0; i < notes.size(); ++i) {
+            if (i > 0) track.push_back(0x00);
+            track.insert(track.end(), {0x80, notes[i], 0});
+        }
+    }
+    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0});
+    return smfImage(0, 96, {track});
+}
+
+const std::vector<uint8_t> kLoudChord = {36, 40, 43, 48, 52, 55, 60, 64, 67, 72, 76, 79};
+
+} // namespace
+
+// 1. Levels: a loud chord clips 16-bit output with a warning and a count; --normalize brings
+// the peak to -1 dBFS and nothing clips.
+TEST(QxahostAsUsersExpect, ClippingIsCountedAndWarnedAndNormalizeAvoidsIt) {
+    ScratchDirectory dir("qxa-levels");
+    writeBytes(dir.file("chord.mid"), chordFile(kLoudChord));
+    const std::string base = qxahost() + " render " + quoted(pluginPath("Oriv")) + " --midi " +
+                             quoted(dir.file("chord.mid")) + " --program 13 --format 16 --tail 0";
+    const ShellRun loud = runShell(base + " --out " + quoted(dir.file("loud.wav")), dir);
+    ASSERT_EQ(loud.code, 0) << loud.err;
+    EXPECT_TRUE(loud.out.empty()) << loud.out;
+    EXPECT_TRUE(contains(loud.err, "qxahost render: warning: ")) << loud.err;
+    EXPECT_TRUE(contains(loud.err, "were clipped; --gain -DB or --normalize lowers the level"))
+        << loud.err;
+    EXPECT_FALSE(contains(loud.err, " 0 samples clipped")) << loud.err;
+    EXPECT_GT(peakOf(readBack(dir.file("loud.wav"))), 32766.0f / 32768.0f);
+
+    const ShellRun normal = runShell(base + " --normalize --out " + quoted(dir.file("n.wav")), dir);
+    ASSERT_EQ(normal.code, 0) << normal.err;
+    EXPECT_FALSE(contains(normal.err, "warning")) << normal.err;
+    EXPECT_TRUE(contains(normal.err, "16-bit PCM, dithered; gain -")) << normal.err;
+    EXPECT_TRUE(contains(normal.err, "; peak -1.0 dBFS, 0 samples clipped;")) << normal.err;
+    EXPECT_NEAR(20.0 * std::log10(peakOf(readBack(dir.file("n.wav")))), -1.0, 0.01);
+
+    const ShellRun both = runShell(base + " --normalize=-3 --gain 2 --out x.wav", dir);
+    EXPECT_EQ(both.code, 1);
+    EXPECT_TRUE(contains(both.err, "give one of them")) << both.err;
+}
+
+// 2. Parameters by the names on the panels and values as the plug-in shows them.
+TEST(QxahostAsUsersExpect, ParametersByTheNamesAndValuesPeopleSee) {
+    std::string error;
+    auto malvoree = PluginInstance::load(pluginPath("Malvoree"), error);
+    auto oriv = PluginInstance::load(pluginPath("Oriv"), error);
+    ASSERT_TRUE(malvoree && oriv) << error;
+    struct Case {
+        PluginInstance* plugin;
+        const char* setting;
+        int32_t index;
+        const char* shown; // the plug-in's text afterwards
+    };
+    const Case accepted[] = {
+        {malvoree.get(), "Volume 2=-6 dB", 8, "-6.00"},
+        {malvoree.get(), "volum2 = -28.3", 8, "-28.3"},
+        {malvoree.get(), "Pan 1=L 32", 4, "L 32"},
+        {malvoree.get(), "pan1=0.75", 4, "R 32"},
+        {malvoree.get(), "  PAN  3 = C", 14, "< C >"},
+        {malvoree.get(), "Feedback 2=15.56 %", 6, "15.56"},
+        {malvoree.get(), "Damp 3=20", 12, "20.00"},
+        {malvoree.get(), "Delay 4=0.5 s", 15, " 0.500"},
+        {malvoree.get(), "Mix=75 %", 21, "75.00"},
+        {malvoree.get(), "Sync=Off", 20, "Off"},
+        {oriv.get(), "vcf cut=0.25", 4, nullptr},
+        {oriv.get(), "Cutoff=0.25", 4, nullptr},
+        {oriv.get(), "Reso=1", 5, nullptr},
+        {oriv.get(), "Amp Release=0.5", 13, nullptr},
+    };
+    for (const Case& c : accepted) {
+        PluginSettings settings;
+        settings.sets = {c.setting};
+        ResolvedSettings resolved;
+        ASSERT_TRUE(resolveSettings(*c.plugin, "p", settings, resolved, error))
+            << c.setting << ": " << error;
+        ASSERT_EQ(resolved.values.size(), 1u);
+        EXPECT_EQ(resolved.values[0].first, c.index) << c.setting;
+        if (c.shown) {
+            EXPECT_EQ(c.plugin->parameterText(c.index), c.shown) << c.setting;
+        }
+    }
+    struct Refusal {
+        PluginInstance* plugin;
+        const char* setting;
+        const char* message;
+    };
+    const Refusal refused[] = {
+        {malvoree.get(), "Volume=1",
+         "no parameter 'Volume' (did you mean Volume 1, Volume 2 or "
+         "Volume 3? `qxahost info` lists them)"},
+        {malvoree.get(), "Feedbak 2=1", "did you mean Feedback 2"},
+        {malvoree.get(), "Volume 2=loud",
+         "the value must be a number from 0 to 1, or a value as "
+         "Volum 2 shows it, such as '"},
+        {oriv.get(), "Cutof=0.5", "did you mean Cutoff"},
+        {oriv.get(), "Cutoff=-6 dB",
+         "the value must be a number from 0 to 1 (p reads no typed "
+         "values)"},
+    };
+    for (const Refusal& r : refused) {
+        PluginSettings settings;
+        settings.sets = {r.setting};
+        ResolvedSettings resolved;
+        EXPECT_FALSE(resolveSettings(*r.plugin, "p", settings, resolved, error)) << r.setting;
+        EXPECT_TRUE(contains(error, r.message)) << r.setting << ": " << error;
+    }
+}
+
+// 2. `info` shows every parameter's text and unit, for the current program or --program N.
+TEST(QxahostAsUsersExpect, InfoShowsTheTextsOfAProgram) {
+    ScratchDirectory dir("qxa-info");
+    const std::string oriv = quoted(pluginPath("Oriv"));
+    const ShellRun first = runShell(qxahost() + " info " + oriv + " --json", dir);
+    const ShellRun other = runShell(qxahost() + " info " + oriv + " --json --program 13", dir);
+    ASSERT_EQ(first.code, 0) << first.err;
+    ASSERT_EQ(other.code, 0) << other.err;
+    EXPECT_TRUE(contains(first.out, "\"currentProgram\": 0")) << first.out;
+    EXPECT_TRUE(contains(other.out, "\"currentProgram\": 13")) << other.out;
+    EXPECT_NE(first.out.substr(first.out.find("\"parameters\"")),
+              other.out.substr(other.out.find("\"parameters\"")));
+    const ShellRun text = runShell(qxahost() + " info " + quoted(pluginPath("Malvoree")), dir);
+    EXPECT_TRUE(contains(text.out, "\"Volum 1\"   \"-2.49\"     \"  dB  \"   0.7500")) << text.out;
+    const ShellRun missing = runShell(qxahost() + " info " + oriv + " --program 16", dir);
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_TRUE(contains(missing.err, "no program 16 (it has 16)")) << missing.err;
+}
+
+// 3. stdout carries only the audio with --out -, and - reads standard input: a pipe works.
+TEST(QxahostAsUsersExpect, AudioThroughAPipeAndStatusOnStandardError) {
+    ScratchDirectory dir("qxa-pipe");
+    writeBytes(dir.file("note.mid"), singleNote(500000, 0, 40));
+    const std::string render =
+        qxahost() + " render " + quoted(pluginPath("Oriv")) + " --midi - --tail 0.2 --out -";
+    const ShellRun alone = runShell(render + " < " + quoted(dir.file("note.mid")), dir);
+    ASSERT_EQ(alone.code, 0) << alone.err;
+    WavAudio piped;
+    std::string error;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(alone.out.data());
+    ASSERT_TRUE(parseWav(bytes, alone.out.size(), piped, error)) << error;
+    EXPECT_GT(peakOf(piped), 0.01f);
+    EXPECT_EQ(alone.err.rfind("(stdout): ", 0), 0u) << alone.err;
+
+    const ShellRun chain = runShell(
+        render + " < " + quoted(dir.file("note.mid")) + " 2> " + quoted(dir.file("render.txt")) +
+            " | " + qxahost() + " process " + quoted(pluginPath("Malvoree")) +
+            " --in - --set \"Volume 2=-6 dB\" --tail 0 --out " + quoted(dir.file("out.wav")),
+        dir);
+    ASSERT_EQ(chain.code, 0) << chain.err;
+    EXPECT_TRUE(chain.out.empty());
+    EXPECT_TRUE(contains(chain.err, "out.wav: ")) << chain.err;
+    EXPECT_EQ(readBack(dir.file("out.wav")).frameCount(), piped.frameCount());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("-")));
+}
+
+// 4 and 8. A cut tail, silent channels and program changes are reported; with
+// --programs-from-midi a program change selects the program at its frame.
+TEST(QxahostAsUsersExpect, NothingCutOrEmptyWithoutAWord) {
+    ScratchDirectory dir("qxa-notes");
+    writeBytes(dir.file("stuck.mid"), chordFile({60}, -1, false));
+    writeBytes(dir.file("program.mid"), chordFile({60, 64}, 5));
+    writeBytes(dir.file("plain.mid"), chordFile({60, 64}));
+    const std::string oriv = " " + quoted(pluginPath("Oriv"));
+    struct Case {
+        std::string arguments;
+        const char* warning; // empty: no warning
+        const char* summary;
+    };
+    const Case cases[] = {
+        {"render" + oriv + " --rate 1000 --set VcaSus=1 --midi " + quoted(dir.file("stuck.mid")),
+         "the output still sounded when the automatic tail reached its 30 s limit",
+         "; tail cut at 30 s"},
+        {"render" + oriv + " --channels 2-16 --midi " + quoted(dir.file("plain.mid")),
+         "channels 2-16 hold no notes of this file: the output is silence (2 notes on other "
+         "channels",
+         "; no notes played"},
+        {"render" + oriv + " --tail 0 --midi " + quoted(dir.file("program.mid")),
+         "the file's 1 program change not applied", "; 1 program change not applied"},
+        {"render" + oriv + " --tail 0 --programs-from-midi --midi " +
+             quoted(dir.file("program.mid")),
+         "", ""},
+    };
+    for (const Case& c : cases) {
+        const ShellRun run =
+            runShell(qxahost() + " " + c.arguments + " --out " + quoted(dir.file("o.wav")), dir);
+        EXPECT_EQ(run.code, 0) << c.arguments << ": " << run.err;
+        EXPECT_EQ(contains(run.err, "warning: "), *c.warning != '\0') << run.err;
+        EXPECT_TRUE(contains(run.err, c.warning)) << run.err;
+        EXPECT_TRUE(contains(run.err, c.summary)) << run.err;
+        EXPECT_TRUE(std::filesystem::exists(dir.file("o.wav"))) << c.arguments;
+    }
+    // The file's program change, at a frame inside a block just before a note, sounds exactly
+    // as that program chosen beforehand.
+    const std::vector<uint8_t> note = {0x00, 0x90, 60,   127,  0x81, 0x40, 0x80,
+                                       60,   0,    0x00, 0xFF, 0x2F, 0};
+    std::vector<uint8_t> changeThenNote = {0x30, 0xC0, 5}, restThenNote = {0x30, 0xB0, 80, 0};
+    changeThenNote.insert(changeThenNote.end(), note.begin(), note.end());
+    restThenNote.insert(restThenNote.end(), note.begin(), note.end());
+    writeBytes(dir.file("late.mid"), smfImage(0, 96, {changeThenNote}));
+    writeBytes(dir.file("rest.mid"), smfImage(0, 96, {restThenNote}));
+    RenderOptions options;
+    options.plugin = pluginPath("Oriv");
+    options.output = dir.file("a.wav");
+    options.tailSeconds = 0.0;
+    options.midi = dir.file("late.mid");
+    options.programsFromMidi = true;
+    ASSERT_EQ(render(options).code, 0);
+    const WavAudio applied = readBack(options.output);
+    options.programsFromMidi = false;
+    options.midi = dir.file("rest.mid");
+    ASSERT_EQ(render(options).code, 0);
+    const WavAudio initial = readBack(options.output);
+    options.settings.program = 5;
+    ASSERT_EQ(render(options).code, 0);
+    EXPECT_EQ(applied.channels, readBack(options.output).channels);
+    EXPECT_NE(applied.channels, initial.channels);
+
+    const ShellRun none =
+        runShell(qxahost() + " validate " + oriv + " --only identity --skip identity", dir);
+    EXPECT_EQ(none.code, 2);
+    EXPECT_TRUE(contains(none.err, "--only and --skip leave no check to run")) << none.err;
+}
+
+// 5 and 7. Usage errors say what was expected in plain words; a wrong output name is refused
+// before anything runs, naming what is written; the help names values, not parser types.
+TEST(QxahostAsUsersExpect, MessagesInPlainWordsAndFormatsSaidOutLoud) {
+    ScratchDirectory dir("qxa-messages");
+    const std::string render = "render " + quoted(pluginPath("Oriv")) + " --midi x.mid ";
+    struct Case {
+        std::string arguments;
+        const char* message;
+        const char* file; // must not be left behind
+    };
+    const Case cases[] = {
+        {render + "--out o.wav --program -1",
+         "--program: expected a program number, a whole number from 0 to 1000000, not -1", ""},
+        {render + "--out o.wav --rate 44.1k",
+         "--rate: expected a sample rate in Hz, a whole number from 1000 to 768000; '44.1k' is "
+         "not a whole number",
+         ""},
+        {render + "--out o.wav --midi y.mid",
+         "--midi may be given only once (it was given 2 times)", ""},
+        {render + "--out o.wav --gain loud", "--gain: expected a gain in dB, a number from", ""},
+        {"process " + quoted(pluginPath("Malvoree")) + " --in x.wav --out " +
+             quoted(dir.file("x.flac")),
+         "qxahost writes WAV files here, not flac; give the output a .wav name", "x.flac"},
+        {"snapshot " + quoted(pluginPath("Malvoree")) + " --out " + quoted(dir.file("o.jpg")),
+         "qxahost writes PNG images here, not jpg; give the output a .png name", "o.jpg"},
+        {"info " + quoted(dir.file("notes.txt")), "cannot load ", ""},
+        {render + "--out o.wav --then-set 0=1", "--then-set and --then-program need --then EFFECT",
+         ""},
+        {render + "--out o.wav --channels 0-9",
+         "qxahost render: --channels '0-9': channel 0 is not from 1 to 16", ""},
+        {"process " + quoted(pluginPath("Malvoree")) + " --out o.wav", "--in is required", ""},
+    };
+    writeBytes(dir.file("notes.txt"), {'n', 'o', 't', 'e', 's', '\n'});
+    for (const Case& c : cases) {
+        const ShellRun run = runShell(qxahost() + " " + c.arguments, dir);
+        EXPECT_EQ(run.code, 1) << c.arguments;
+        EXPECT_TRUE(contains(run.err, c.message)) << c.arguments << ": " << run.err;
+        EXPECT_FALSE(contains(run.err, "%1")) << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out;
+        if (*c.file) {
+            EXPECT_FALSE(std::filesystem::exists(dir.file(c.file))) << c.file;
+        }
+    }
+    for (const char* command : {"render", "process", "info", "validate", "snapshot", "edit"}) {
+        const std::string help = runShell(qxahost() + " " + command + " --help", dir).out;
+        for (const char* label : {"INT", "UINT", "FLOAT", "NONNEGATIVE", " in ["})
+            EXPECT_FALSE(contains(help, label)) << command << " shows " << label << ":\n" << help;
+    }
+    const std::string renderHelp = runShell(qxahost() + " render --help", dir).out;
+    for (const char* name :
+         {"--rate HZ", "--block FRAMES", "--program N", "--set NAME=VALUE", "--gain DB",
+          "--normalize [=DB]", "--no-dither", "--programs-from-midi", "--channels LIST",
+          "--then-program N", "--out FILE"})
+        EXPECT_TRUE(contains(renderHelp, name)) << name << " missing:\n" << renderHelp;
+}
+
+// Only "-" and "--" start options: an absolute Unix path is a path, also in the Windows build
+// under Wine, where it reaches the program unchanged.
+TEST(QxahostAsUsersExpect, AbsoluteUnixPathsArePaths) {
+    ScratchDirectory dir("qxa-paths");
+    std::string path = pluginPath("Malvoree");
+#if defined(_WIN32)
+    // Z:\work\...\Malvoree.dll is /work/.../Malvoree.dll on the Unix side.
+    if (path.size() < 3 || path[1] != ':') GTEST_SKIP() << "not on a Wine drive: " << path;
+    path = path.substr(2);
+    std::replace(path.begin(), path.end(), '\\', '/');
+#endif
+    ASSERT_EQ(path.front(), '/');
+    const ShellRun info = runShell(qxahost() + " info " + path, dir);
+    EXPECT_EQ(info.code, 0) << info.err;
+    EXPECT_TRUE(contains(info.out, "Name        Malvoree")) << info.out;
+    const ShellRun snapshot =
+        runShell(qxahost() + " snapshot " + path + " --out " + quoted(dir.file("m.png")), dir);
+    EXPECT_FALSE(contains(snapshot.err, "PLUGIN is required")) << snapshot.err;
 }

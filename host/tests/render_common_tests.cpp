@@ -2,26 +2,43 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
-TEST(ParameterSettingParsing, NamesAndIndexesWithBlanksAndTheLastEqualsSign) {
-    ParameterSetting setting;
-    std::string error;
-    ASSERT_TRUE(parseParameterSetting("  Delay 1 =  0.25 ", setting, error)) << error;
-    EXPECT_EQ(setting.name, "Delay 1");
-    EXPECT_EQ(setting.value, 0.25f);
-    ASSERT_TRUE(parseParameterSetting("a=b=1", setting, error));
-    EXPECT_EQ(setting.name, "a=b");
-    EXPECT_EQ(setting.value, 1.0f);
-    ASSERT_TRUE(parseParameterSetting("3=0", setting, error));
-    EXPECT_EQ(setting.name, "3");
-}
-
-TEST(ParameterSettingParsing, RefusesValuesOutsideZeroToOneAndMissingParts) {
-    ParameterSetting setting;
-    std::string error;
-    for (const char* text : {"Gain", "=0.5", " =0.5", "Gain=", "Gain=1.01", "Gain=-0.1", "Gain=nan",
-                             "Gain=0.5x", "Gain=1e999"}) {
+TEST(ParameterSettingParsing, PlainNumbersFromZeroToOneAreNormalisedAnythingElseIsTyped) {
+    struct Case {
+        const char* text;
+        const char* name;
+        const char* valueText;
+        bool normalised;
+        float value;
+    };
+    const Case cases[] = {
+        {"  Delay 1 =  0.25 ", "Delay 1", "0.25", true, 0.25f},
+        {"a=b=1", "a=b", "1", true, 1.0f},
+        {"3=0", "3", "0", true, 0.0f},
+        {"Volume 2=-6 dB", "Volume 2", "-6 dB", false, 0.0f},
+        {"Gain=1.01", "Gain", "1.01", false, 0.0f},
+        {"Gain=-0.1", "Gain", "-0.1", false, 0.0f},
+        {"Gain=nan", "Gain", "nan", false, 0.0f},
+        {"Gain=0x0.8", "Gain", "0x0.8", false, 0.0f},
+        {"Gain=1e999", "Gain", "1e999", false, 0.0f},
+    };
+    for (const Case& c : cases) {
+        ParameterSetting setting;
+        std::string error;
+        ASSERT_TRUE(parseParameterSetting(c.text, setting, error)) << c.text << ": " << error;
+        EXPECT_EQ(setting.name, c.name) << c.text;
+        EXPECT_EQ(setting.valueText, c.valueText) << c.text;
+        EXPECT_EQ(setting.isNormalised, c.normalised) << c.text;
+        if (c.normalised) {
+            EXPECT_EQ(setting.value, c.value) << c.text;
+        }
+    }
+    for (const char* text : {"Gain", "=0.5", " =0.5", "Gain=", "Gain=  "}) {
+        ParameterSetting setting;
+        std::string error;
         EXPECT_FALSE(parseParameterSetting(text, setting, error)) << text;
         EXPECT_NE(error.find(text), std::string::npos) << error;
     }
@@ -222,19 +239,89 @@ TEST(MidiScheduleTest, AHundredThousandTempoChangesArePlacedInOnePass) {
     EXPECT_DOUBLE_EQ(schedule.tempoAt(1 << 30), 240.0);
 }
 
-TEST(RenderSummary, ReportsLengthFormatPeakAndSpeed) {
+TEST(RenderSummary, ReportsLengthFormatLevelsSpeedAndNotes) {
     WavAudio audio;
     audio.sampleRate = 44100;
     audio.channels.assign(2, std::vector<float>(88200));
+    LevelReport levels;
+    levels.peak = 0.5f;
     EXPECT_EQ(
-        summaryLine("out.wav", audio, WavSampleFormat::Float32, 0.5f, 0.01),
+        summaryLine("out.wav", audio, WavSampleFormat::Float32, levels, 0.01),
         "out.wav: 2.00 s, 2 channels, 44100 Hz, 32-bit float; peak -6.0 dBFS; 200x real time");
     audio.channels.resize(1);
-    EXPECT_EQ(summaryLine("m.wav", audio, WavSampleFormat::Pcm24, 0.0f, 4.0),
-              "m.wav: 2.00 s, 1 channel, 44100 Hz, 24-bit PCM; peak -inf dBFS; 0.5x real time");
+    levels = {0.0f, 0, 0.0, false};
+    EXPECT_EQ(summaryLine("-", audio, WavSampleFormat::Pcm24, levels, 4.0,
+                          {{"tail cut at 30 s", "unused"}}),
+              "(stdout): 2.00 s, 1 channel, 44100 Hz, 24-bit PCM; peak -inf dBFS, 0 samples "
+              "clipped; 0.5x real time; tail cut at 30 s");
+    levels = {1.5f, 176, -3.25, true};
+    EXPECT_EQ(summaryLine("x.wav", audio, WavSampleFormat::Pcm16, levels, 4.0),
+              "x.wav: 2.00 s, 1 channel, 44100 Hz, 16-bit PCM, dithered; gain -3.2 dB; peak 3.5 "
+              "dBFS, 176 samples clipped; 0.5x real time");
 }
 
-TEST(RenderResultTest, AppendsTheKeptChannelsAndTracksThePeak) {
+// A chord that goes past full scale: what --format 16 writes with and without --normalize,
+// dither and gain, read back as a player would.
+TEST(OutputLevels, NormalizeGainDitherAndTheClippedCount) {
+    WavAudio loud;
+    loud.sampleRate = 8000;
+    loud.channels.assign(2, std::vector<float>(4000));
+    for (size_t i = 0; i < 4000; ++i) {
+        loud.channels[0][i] = 1.32f * std::sin(0.031f * static_cast<float>(i)); // +2.4 dBFS
+        loud.channels[1][i] = 0.0f;
+    }
+    const auto written = [&](const LevelOptions& options, LevelReport& report) {
+        WavAudio audio = loud;
+        report = applyOutputLevels(audio, WavSampleFormat::Pcm16, options);
+        std::vector<uint8_t> bytes;
+        std::string error;
+        EXPECT_TRUE(encodeWav(audio, WavSampleFormat::Pcm16, bytes, error)) << error;
+        WavAudio back;
+        EXPECT_TRUE(parseWav(bytes.data(), bytes.size(), back, error)) << error;
+        return back;
+    };
+    const auto atFullScale = [](const WavAudio& audio) {
+        int64_t count = 0;
+        for (const auto& channel : audio.channels)
+            for (const float sample : channel)
+                count += sample >= 32767.0f / 32768.0f || sample <= -1.0f;
+        return count;
+    };
+    LevelReport report;
+    const WavAudio clipped = written(LevelOptions{}, report);
+    EXPECT_GT(report.overFull, 400);
+    EXPECT_EQ(atFullScale(clipped), report.overFull);
+    EXPECT_TRUE(report.dithered);
+
+    LevelOptions normalize;
+    normalize.normalize = true;
+    const WavAudio normalized = written(normalize, report);
+    EXPECT_EQ(report.overFull, 0);
+    EXPECT_EQ(atFullScale(normalized), 0);
+    EXPECT_NEAR(20.0 * std::log10(peakOf(normalized)), -1.0, 0.01);
+    EXPECT_NEAR(report.gainDecibels, -1.0 - 20.0 * std::log10(1.32), 0.01);
+    // Dither is one least significant bit either side, on silence too, and seeded: the same
+    // render gives the same file.
+    float ditherPeak = 0.0f;
+    for (const float sample : normalized.channels[1])
+        ditherPeak = std::max(ditherPeak, std::fabs(sample));
+    EXPECT_EQ(ditherPeak, 1.0f / 32768.0f);
+    EXPECT_EQ(written(normalize, report).channels, normalized.channels);
+
+    normalize.dither = false;
+    normalize.gainDecibels = 0.0;
+    EXPECT_EQ(written(normalize, report).channels[1], std::vector<float>(4000, 0.0f));
+    EXPECT_FALSE(report.dithered);
+
+    LevelOptions gain;
+    gain.gainDecibels = -6.0;
+    gain.dither = false;
+    const WavAudio quieter = written(gain, report);
+    EXPECT_EQ(report.overFull, 0);
+    EXPECT_NEAR(peakOf(quieter), 1.32f * 0.501187f, 1.0f / 32768.0f);
+}
+
+TEST(RenderResultTest, AppendsTheKeptChannels) {
     RenderResult result;
     result.audio.channels.resize(2);
     float a[3] = {0.1f, -0.7f, 0.2f}, b[3] = {0.0f, 0.3f, std::numeric_limits<float>::quiet_NaN()},
@@ -243,5 +330,5 @@ TEST(RenderResultTest, AppendsTheKeptChannelsAndTracksThePeak) {
     result.append({a, b, c}, 1);
     EXPECT_EQ(result.audio.channels[0], (std::vector<float>{0.1f, -0.7f, 0.2f, 0.1f}));
     EXPECT_EQ(result.audio.channels[1].size(), 4u);
-    EXPECT_EQ(result.peak, 0.7f);
+    EXPECT_EQ(peakOf(result.audio), 0.7f);
 }

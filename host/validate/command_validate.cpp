@@ -2,6 +2,7 @@
 // it, each in a process of its own, printing one line per check and a summary. The same
 // command, with the hidden --run-one-check option, is the child that runs one check.
 #include "checkprocess.h"
+#include "command_options.h"
 #include "commands.h"
 #include "validation.h"
 
@@ -175,6 +176,13 @@ std::vector<const CheckDefinition*> selectChecks(const ValidateOptions& options)
                                                  : listed(options.only, check.name);
         if (wanted && !listed(options.skip, check.name)) selected.push_back(&check);
     }
+    // Passing nothing is no verdict: a selection that leaves no check is a usage error.
+    if (selected.empty()) {
+        std::fprintf(stderr,
+                     "qxahost validate: --only and --skip leave no check to run; give at least "
+                     "one check that --skip does not name\n");
+        throw CLI::RuntimeError(2);
+    }
     return selected;
 }
 
@@ -272,21 +280,27 @@ void addValidateCommand(CLI::App& app) {
     command
         ->add_option("PLUGIN", options->pluginPath,
                      "Plug-in library (.dll on Windows, .so on Linux)")
+        ->type_name("")
         ->required();
     command
         ->add_option("--strictness", options->strictness,
                      "1 to 10: which checks run and how hard they judge (default 5)")
-        ->check(CLI::Range(1, 10));
-    command->add_option("--seed", options->seed,
-                        "Seed of every random choice (default: a new one, printed)");
+        ->type_name("N")
+        ->check(wholeNumberFrom(1, 10, "a strictness"));
+    command
+        ->add_option("--seed", options->seed,
+                     "Seed of every random choice (default: a new one, printed)")
+        ->type_name("N");
     command->add_flag("--json", options->json, "Print the results as JSON");
     command
         ->add_option("--only", options->only,
                      "Run only these checks (repeat or separate with commas)")
+        ->type_name("CHECKS")
         ->delimiter(',');
     command
         ->add_option("--skip", options->skip,
                      "Leave these checks out (repeat or separate with commas)")
+        ->type_name("CHECKS")
         ->delimiter(',');
     command
         ->add_option("--check-timeout", options->checkTimeout,

@@ -47,5 +47,20 @@ output=$("$runner" "$work/program.exe" three 2>&1) || fail "a ready prefix faile
 [ "$output" = "ran $work/program.exe three" ] || fail "a ready prefix was made again: $output"
 [ "$(runs)" -eq 2 ] || fail "wineboot ran again for a ready prefix"
 
+# Without a display, xvfb-run provides one; the goodbye of Wine's desktop process when the X
+# server stops is not the program's output, the program's own error lines are.
+cat >"$work/bin/xvfb-run" <<'STUB'
+#!/bin/sh
+[ "$1" = -a ] && shift
+"$@"
+echo "program error" >&2
+echo "X connection to :99 broken (explicit kill or server shutdown)." >&2
+STUB
+chmod +x "$work/bin/xvfb-run"
+output=$(env -u DISPLAY "$runner" "$work/program.exe" four 2>&1) || fail "the run failed: $output"
+grep -q "X connection" <<<"$output" && fail "the X server's goodbye was left in: $output"
+grep -q "program error" <<<"$output" || fail "the program's own errors were dropped: $output"
+grep -q "ran $work/program.exe four" <<<"$output" || fail "the program did not run: $output"
+
 [ "$failures" -eq 0 ] && echo "wine-run.sh: all cases passed"
 [ "$failures" -eq 0 ]
