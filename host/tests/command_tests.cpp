@@ -347,6 +347,11 @@ TEST_F(SnapshotOfTheProbeEditor, IsThePaintedWindowAtExactlyTheEditorsSize) {
     EXPECT_EQ(run.out.rfind(options_.output + ": 400 x 300 pixels\n", 0), 0u) << run.out;
     EXPECT_NE(run.out.find("\neditor opened in "), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("one idle pass "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\none host write, then one idle pass: median "), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("; every parameter written, then one idle pass: median "),
+              std::string::npos)
+        << run.out;
 
     PngImage image;
     std::string error;
