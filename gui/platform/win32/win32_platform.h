@@ -30,9 +30,13 @@ public:
     PlatformImage& operator=(const PlatformImage&) = delete;
 
     Gdiplus::GpBitmap* bitmap() const { return bitmap_; }
+    // Every pixel's alpha is 255 (checked once, at load).
+    bool opaque() const { return opaque_; }
+    void setOpaque(bool opaque) { opaque_ = opaque; }
 
 private:
     Gdiplus::GpBitmap* bitmap_;
+    bool opaque_ = false;
 };
 
 class PlatformFont {
@@ -283,8 +287,12 @@ public:
     const char* nextItem(int32_t& size, int32_t& type) override;
     int32_t itemType(int32_t index) override;
     int32_t itemCount() override;
+    const char* resolvedFile(int32_t index) override;
 
 private:
+    // The path of file item index; empty when there is none.
+    std::wstring filePath(int32_t index);
+
     IDataObject* data_;
     int32_t count_ = 0;
     int32_t next_ = 0;
@@ -292,13 +300,15 @@ private:
 };
 
 // A shortcut (.lnk) replaced by its target's path (short form); false, the path unchanged,
-// when it cannot be resolved within 500 ms without asking the user.
+// when it cannot be resolved within 100 ms without asking the user. The shortcut is never
+// rewritten, and no search or link tracking runs.
 bool resolveShortcut(std::wstring& path);
 
 // The frame window's drop target: OLE drags over the window reach the frame's view tree as
 // dragEntered, dragHovered, dragExited and dropData with a WinDragContainer, at the point
-// the drag is at. Enter and over answer copy when allowed, else move, else link; a drop answers
-// that only when a view took the data, DROPEFFECT_NONE otherwise. Reference counted from 0.
+// the drag is at. Enter and over answer copy when allowed, else move, else link, over a view
+// that takes the drag, DROPEFFECT_NONE elsewhere; a drop answers that only when a view took
+// the data, DROPEFFECT_NONE otherwise. Reference counted from 0.
 class CDropTarget final : public IDropTarget {
 public:
     explicit CDropTarget(CFrame& frame);
