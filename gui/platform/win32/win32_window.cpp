@@ -77,6 +77,13 @@ void releaseFrameClass() {
 
 // --- message decoding ----------------------------------------------------------------------
 
+// A draw context on the surface a paint is composed on.
+class ComposedContext final : public CDrawContext {
+public:
+    ComposedContext(CFrame* frame, std::unique_ptr<DrawSurface> surface, const ViewRect& clip)
+        : CDrawContext(frame, std::move(surface), clip) {}
+};
+
 // The rectangles a region is made of; empty when the system does not give them.
 std::vector<ViewRect> regionRectangles(HRGN region) {
     std::vector<ViewRect> rectangles;
@@ -206,8 +213,9 @@ private:
     }
     void windowGone();
     void paint();
-    // The memory surface behind the window: a device context with a bitmap of the window's
-    // size, made on first use and again after a resize. fresh: just made, holding nothing.
+    // The memory surface behind the window: a device context with a DIB of the window's size
+    // (also wrapped as an image for GDI+), made on first use and again after a resize. fresh:
+    // just made, holding nothing.
     HDC memorySurface(HDC windowContext, bool& fresh);
     void dropMemorySurface();
     void press(WPARAM wParam, LPARAM lParam, ButtonFlags extra);
@@ -223,6 +231,7 @@ private:
     bool cursorSaved_ = false;
     HDC memoryContext_ = nullptr;
     HBITMAP memoryBitmap_ = nullptr;
+    PlatformImage* memoryImage_ = nullptr; // the bitmap's bits, for GDI+
     HGDIOBJ memoryPrevious_ = nullptr;
     SIZE memorySize_{0, 0};
 };
@@ -235,15 +244,35 @@ HDC Win32FrameWindow::memorySurface(HDC windowContext, bool& fresh) {
     if (memoryContext_ && (size.cx != memorySize_.cx || size.cy != memorySize_.cy))
         dropMemorySurface();
     if (memoryContext_ || size.cx <= 0 || size.cy <= 0) return memoryContext_;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = size.cx;
+    info.bmiHeader.biHeight = -size.cy; // top-down rows, as GDI+ lays them out
+    info.bmiHeader.biPlanes = 1;
+    // 24 bits: a device context on a 32-bit bitmap makes some GDI+ implementations draw its
+    // text as if on an image with alpha, where it differs from the window's (or vanishes).
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
     HDC context = CreateCompatibleDC(windowContext);
-    HBITMAP bitmap = context ? CreateCompatibleBitmap(windowContext, size.cx, size.cy) : nullptr;
-    if (!bitmap) {
+    HBITMAP bitmap = context
+                         ? CreateDIBSection(windowContext, &info, DIB_RGB_COLORS, &bits, nullptr, 0)
+                         : nullptr;
+    Gdiplus::GpBitmap* image = nullptr;
+    if (bitmap && bits &&
+        Gdiplus::DllExports::GdipCreateBitmapFromScan0(
+            size.cx, size.cy, (size.cx * 3 + 3) & ~3, PixelFormat24bppRGB, static_cast<BYTE*>(bits),
+            &image) != Gdiplus::Ok)
+        image = nullptr;
+    if (!image) {
+        if (bitmap) DeleteObject(bitmap);
         if (context) DeleteDC(context);
         return nullptr;
     }
     memoryContext_ = context;
     memoryBitmap_ = bitmap;
     memoryPrevious_ = SelectObject(context, bitmap);
+    memoryImage_ = new PlatformImage(image);
     memorySize_ = size;
     fresh = true;
     return memoryContext_;
@@ -251,9 +280,11 @@ HDC Win32FrameWindow::memorySurface(HDC windowContext, bool& fresh) {
 
 void Win32FrameWindow::dropMemorySurface() {
     if (!memoryContext_) return;
+    delete memoryImage_;
     SelectObject(memoryContext_, memoryPrevious_);
     DeleteObject(memoryBitmap_);
     DeleteDC(memoryContext_);
+    memoryImage_ = nullptr;
     memoryContext_ = nullptr;
     memoryBitmap_ = nullptr;
     memoryPrevious_ = nullptr;
@@ -425,7 +456,9 @@ void Win32FrameWindow::paint() {
         // holds nothing yet, so it is painted over the whole box it gives; outside the update
         // region it holds what the window shows already, and the copy is clipped to that
         // region anyway.
-        auto* onMemory = new CDrawContext(&frame_, memory, window);
+        auto* onMemory = new ComposedContext(
+            &frame_, std::make_unique<ComposedSurface>(window, memory, memoryImage_),
+            {0, 0, memorySize_.cx, memorySize_.cy});
         if (fresh) {
             frame_.paintArea(onMemory, box);
         } else {
@@ -433,6 +466,7 @@ void Win32FrameWindow::paint() {
                 frame_.paintArea(onMemory, area);
         }
         onMemory->release();
+        GdiFlush();
         BitBlt(dc, box.left, box.top, box.width(), box.height(), memory, box.left, box.top,
                SRCCOPY);
     } else {
