@@ -56,7 +56,6 @@ struct State {
     std::vector<PointerStep> script;
     size_t scriptPosition = 0;
     bool secondClick = false;
-    bool failNextWindow = false;
     int32_t graphicsStarts = 0;
     int32_t paintsDispatched = 0;
     std::vector<PopUpRecord> popUps;
@@ -72,6 +71,7 @@ State& state() {
 // Counted on any thread: two editors may open and paint on two threads at once.
 std::atomic<int32_t> liveImages{0};
 std::atomic<int32_t> oleDepth{0};
+std::atomic<bool> failNextWindow{false};
 
 std::string number(float value) {
     char text[32];
@@ -344,7 +344,7 @@ void pressReturnInEditBox() {
 }
 
 void failNextFrameWindow() {
-    state().failNextWindow = true;
+    failNextWindow.store(true);
 }
 
 const std::vector<PopUpRecord>& popUps() {
@@ -372,6 +372,7 @@ int32_t paintMessagesDispatched() {
 void reset() {
     const int32_t starts = state().graphicsStarts;
     state() = State();
+    failNextWindow.store(false);
     // What is alive stays counted: objects outlive a test's settings.
     state().graphicsStarts = starts;
 }
@@ -383,7 +384,7 @@ namespace platform {
 using namespace headless;
 
 std::unique_ptr<FrameWindow> createFrameWindow(CFrame& frame, void* hostWindow) {
-    if (std::exchange(state().failNextWindow, false)) return nullptr;
+    if (failNextWindow.exchange(false)) return nullptr;
     return std::make_unique<HeadlessFrameWindow>(frame, hostWindow);
 }
 
