@@ -51,8 +51,8 @@ TimingSpread spreadOf(std::vector<double> timings) {
     if (timings.empty()) return spread;
     std::sort(timings.begin(), timings.end());
     const size_t middle = timings.size() / 2;
-    spread.median = timings.size() % 2 ? timings[middle]
-                                       : (timings[middle - 1] + timings[middle]) / 2.0;
+    spread.median =
+        timings.size() % 2 ? timings[middle] : (timings[middle - 1] + timings[middle]) / 2.0;
     spread.longest = timings.back();
     return spread;
 }
@@ -264,8 +264,9 @@ int runSnapshot(const SnapshotOptions& options, std::ostream& out, std::ostream&
         << formatMilliseconds(idleLongestMs) << " at most (" << options.idlePasses
         << " passes, each with the paint messages it caused)\n"
         << "one host write, then one idle pass: " << formatSpread(oneWrite) << " ("
-        << kSingleWriteRounds << " rounds); every parameter written, then one idle pass: "
-        << formatSpread(allWrites) << " (" << kAllWritesRounds << " rounds)\n";
+        << kSingleWriteRounds
+        << " rounds); every parameter written, then one idle pass: " << formatSpread(allWrites)
+        << " (" << kAllWritesRounds << " rounds)\n";
     return 0;
 }
 
