@@ -178,7 +178,7 @@ void Malvoree::writeParameter(int32_t index, float value) {
         value, std::memory_order_relaxed);
     handoff_.markParameter(index);
     applyPendingIfUnowned();
-    refreshEditorControls();
+    refreshEditorControls(uint32_t{1} << index);
 }
 
 void Malvoree::applyPendingIfUnowned() {
@@ -239,7 +239,7 @@ void Malvoree::selectProgram(int32_t program) {
     // The program's values are already stored: the heads and the editor take them as one.
     handoff_.markProgram(program, kAllParameters);
     applyPendingIfUnowned();
-    refreshEditorControls();
+    refreshEditorControls(kAllParameters);
 }
 
 void Malvoree::renameProgram(char* name) {

@@ -103,8 +103,9 @@ public:
 
 protected:
     // Called after every parameter write and program change, on the writing thread (the audio
-    // thread too); the editor-owning subclass marks its controls for a refresh.
-    virtual void refreshEditorControls() {}
+    // thread too), with the parameters that changed (bit i = parameter i); the editor-owning
+    // subclass marks those controls for a refresh.
+    virtual void refreshEditorControls(uint32_t /*parameters*/) {}
 
 private:
     DelayProgramRecord& currentProgramRecord() {

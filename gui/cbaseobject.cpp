@@ -18,11 +18,12 @@ CBaseObject::~CBaseObject() {
 }
 
 void CBaseObject::release() {
-    if (--referenceCount_ == 0) delete this;
+    // Acquire-release: whatever the other holders wrote happens before the deletion.
+    if (referenceCount_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
 }
 
 void CBaseObject::retain() {
-    ++referenceCount_;
+    referenceCount_.fetch_add(1, std::memory_order_relaxed);
 }
 
 int32_t CBaseObject::handleMessage(CBaseObject* /*sender*/, const char* /*message*/) {

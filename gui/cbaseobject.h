@@ -3,6 +3,7 @@
 // it when it lets go. The last release deletes the object.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace QXAGUI {
@@ -20,14 +21,15 @@ public:
     // Messages between views (see viewtypes.h); 0 = not understood.
     virtual int32_t handleMessage(CBaseObject* sender, const char* message);
 
-    int32_t referenceCount() const { return referenceCount_; }
+    int32_t referenceCount() const { return referenceCount_.load(std::memory_order_relaxed); }
 
     // Toolkit objects alive in this module, on any thread: the editors' leak check reads it.
     static int32_t liveObjectCount();
 
 private:
-    // Plain integer: every toolkit object lives on its window's thread.
-    int32_t referenceCount_ = 1;
+    // Atomic: the named fonts are shared by every editor in the process, and a host may give
+    // each editor window a thread of its own.
+    std::atomic<int32_t> referenceCount_{1};
 };
 
 // Holds one reference for a scope: retain on construction, release on destruction. Keeps a

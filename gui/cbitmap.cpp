@@ -52,6 +52,10 @@ void CBitmap::blitFaded(CDrawContext* context, const ViewRect& destRect, ViewPoi
                                  alpha);
 }
 
+bool CBitmap::isOpaque() const {
+    return image_ && platform::imageIsOpaque(image_);
+}
+
 void CBitmap::unload() {
     if (image_) platform::destroyImage(image_);
     image_ = nullptr;

@@ -52,6 +52,8 @@ public:
     ViewColor transparentColor() const { return transparentColor_; }
     void setTransparentColor(ViewColor color) { transparentColor_ = color; }
     bool hasNoAlpha() const { return noAlpha_; }
+    // Loaded, and every pixel fully opaque.
+    bool isOpaque() const;
     PlatformImage* platformImage() const { return image_; }
 
 private:

@@ -179,6 +179,7 @@ int32_t CControl::id() const {
 }
 
 void CControl::editStarted() {
+    ++holdDepth_;
     if (listener_) listener_->controlEditOpens(this);
     if (frame_) {
         frame_->focusOn(this);
@@ -187,6 +188,7 @@ void CControl::editStarted() {
 }
 
 void CControl::editEnded() {
+    if (holdDepth_ > 0) --holdDepth_;
     if (frame_) frame_->editEnds(tag_);
     if (listener_) listener_->controlEditCloses(this);
 }

@@ -44,8 +44,12 @@ public:
     virtual void setId(int32_t tag);
     virtual int32_t id() const;
     // A gesture begins: the listener hears of it, the control takes the focus, the host is told.
+    // Gestures nest; the control is held until the outermost one ends.
     virtual void editStarted();
     virtual void editEnded();
+    // The user is operating the control (a press, a drag, a gesture, typing): a refresh from
+    // the host must not overwrite its value until the user lets go.
+    virtual bool isHeld() const { return holdDepth_ > 0; }
     virtual CControlListener* observer() const;
     virtual void setObserver(CControlListener* listener);
     virtual void setBackdropShift(ViewPoint shift);
@@ -60,6 +64,18 @@ public:
 protected:
     // Copies what a clone of a control takes over (listener, tag, the floats).
     void copyControlStateTo(CControl& copy) const;
+    // Holds the control for a scope that is not a gesture of its own (a press that runs the
+    // editor's idle before it notifies).
+    class HoldScope {
+    public:
+        explicit HoldScope(CControl& control) : control_(control) { ++control_.holdDepth_; }
+        ~HoldScope() { --control_.holdDepth_; }
+        HoldScope(const HoldScope&) = delete;
+        HoldScope& operator=(const HoldScope&) = delete;
+
+    private:
+        CControl& control_;
+    };
 
     CControlListener* listener_;
     int32_t tag_;
@@ -73,6 +89,7 @@ protected:
     int64_t clickTime_ = -1;
     uint32_t doubleClickInterval_;
     ViewPoint backdropShift_;
+    int32_t holdDepth_ = 0;
 };
 
 } // namespace QXAGUI

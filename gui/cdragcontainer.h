@@ -28,6 +28,11 @@ public:
     virtual const char* nextItem(int32_t& size, int32_t& type) = 0;
     virtual int32_t itemType(int32_t index) = 0;
     virtual int32_t itemCount() = 0;
+    // For a view that takes files, once it takes them: the path of file item index with a
+    // shortcut resolved to its target (a short, quiet search that never rewrites the
+    // shortcut); the item's own path when it is no shortcut or cannot be resolved; null for
+    // no file item. The item functions give the dropped paths as they are.
+    virtual const char* resolvedFile(int32_t /*index*/) { return nullptr; }
 };
 
 } // namespace QXAGUI

@@ -58,13 +58,19 @@ void CFontDesc::setName(const char* name) {
 }
 
 PlatformFont* CFontDesc::platformFont() {
-    if (!font_) font_ = platform::createFont(name_, size_, style_);
-    return font_;
+    PlatformFont* font = font_.load(std::memory_order_acquire);
+    if (font) return font;
+    PlatformFont* made = platform::createFont(name_, size_, style_);
+    if (!made) return nullptr;
+    // Two threads may both have made one: the first stored wins, the other is dropped.
+    if (font_.compare_exchange_strong(font, made, std::memory_order_acq_rel)) return made;
+    platform::destroyFont(made);
+    return font;
 }
 
 void CFontDesc::releasePlatformFont() {
-    if (font_) platform::destroyFont(font_);
-    font_ = nullptr;
+    if (PlatformFont* font = font_.exchange(nullptr, std::memory_order_acq_rel))
+        platform::destroyFont(font);
 }
 
 // Called by GDIPlusGlobals before the graphics library stops.

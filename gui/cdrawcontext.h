@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "viewtypes.h"
 
+#include <atomic>
 #include <memory>
 
 namespace QXAGUI {
@@ -31,7 +32,8 @@ public:
     int32_t size() const { return size_; }
     int32_t style() const { return style_; }
 
-    // Made on first use; null when the platform could not make any font.
+    // Made on first use, once even when two threads ask at the same moment; null when the
+    // platform could not make any font.
     PlatformFont* platformFont();
     // Drops the platform font (the named fonts' are dropped before the graphics library stops).
     void releasePlatformFont();
@@ -40,7 +42,7 @@ private:
     char* name_ = nullptr;
     int32_t size_;
     int32_t style_;
-    PlatformFont* font_ = nullptr;
+    std::atomic<PlatformFont*> font_{nullptr};
 };
 
 // The eight named fonts, alive for the whole process. Every new context starts with FontSystem.

@@ -374,6 +374,14 @@ uint32_t CFrame::tickCount() const {
     return platform::tickCount();
 }
 
+void CFrame::pause(uint32_t milliseconds) {
+    platform::sleepMilliseconds(milliseconds);
+}
+
+void CFrame::paintOnePending() {
+    platform::dispatchOnePaintMessage();
+}
+
 int32_t CFrame::hostKnobStyle() const {
     return editor_ ? editor_->knobStyle() : 0;
 }

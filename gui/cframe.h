@@ -63,6 +63,10 @@ public:
     virtual void runEditorIdleNow();
     // The system's millisecond tick count.
     virtual uint32_t tickCount() const;
+    // Waits that long on the window's thread (the editor's modal idle, when it is early).
+    virtual void pause(uint32_t milliseconds);
+    // Paints now what one pending paint message of the window's thread asks for.
+    virtual void paintOnePending();
     // The editor's knob style; 0 without editor.
     virtual int32_t hostKnobStyle() const;
     virtual bool moveFrame(int32_t x, int32_t y);

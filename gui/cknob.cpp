@@ -159,7 +159,8 @@ float CKnob::fineFactor() const {
 // --- painting ----------------------------------------------------------------------------------
 
 void CKnob::paint(CDrawContext* context) {
-    drawBitmap(backdrop_, context, bounds_, backgroundOffset_, seeThrough_);
+    if (!backdropPaintedBelow(backdrop_, backgroundOffset_))
+        drawBitmap(backdrop_, context, bounds_, backgroundOffset_, seeThrough_);
     paintHandle(context);
     markNeedsRepaint(false);
 }

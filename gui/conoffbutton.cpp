@@ -48,12 +48,14 @@ void COnOffButton::notifyOnce() {
 
 PointerReply COnOffButton::pointerDown(const ViewPoint& /*point*/, const ButtonFlags& buttons) {
     if (!(buttons & ButtonLeft)) return Passed;
-    const bool on = static_cast<int32_t>(boundedValue(value_, 0.0f, 1.0f)) != 0;
-    value_ = on ? 0.0f : 1.0f;
-    requestRepaint();
     // The editor's idle may let the host close the editor: button and frame outlive it.
     RetainScope<COnOffButton> keepButton(this);
     RetainScope<CFrame> keepFrame(frame_);
+    // The click's value stands through the idle below: a host refresh there must not undo it.
+    HoldScope hold(*this);
+    const bool on = static_cast<int32_t>(boundedValue(value_, 0.0f, 1.0f)) != 0;
+    value_ = on ? 0.0f : 1.0f;
+    requestRepaint();
     if (style_ == NotifyBeforeIdle) notifyOnce();
     runIdle();
     if (style_ != NotifyBeforeIdle) notifyOnce();

@@ -128,7 +128,8 @@ void CParamDisplay::paintText(CDrawContext* context, const char* text, CBitmap* 
     const bool bevel = (style_ & (DisplayBevelIn | DisplayBevelOut)) != 0;
     CBitmap* background = bitmap ? bitmap : backdrop_;
     if (background) {
-        drawBitmap(background, context, bounds_, backdropShift_, seeThrough_);
+        if (!backdropPaintedBelow(background, backdropShift_))
+            drawBitmap(background, context, bounds_, backdropShift_, seeThrough_);
     } else if (!textSeeThrough_) {
         context->setFillTint(backColor_);
         context->rectangle(bounds_, DrawFilled);

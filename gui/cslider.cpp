@@ -146,7 +146,8 @@ float CSlider::fineFactor() const {
 
 void CSlider::paint(CDrawContext* context) {
     const ViewRect area = ViewRect::fromSize(bounds_.topLeft(), viewWidth_, viewHeight_);
-    drawBitmap(backdrop_, context, area, backgroundOffset_, seeThrough_);
+    if (!backdropPaintedBelow(backdrop_, backgroundOffset_))
+        drawBitmap(backdrop_, context, area, backgroundOffset_, seeThrough_);
     drawBitmap(handle_, context, handleRect(), ViewPoint(), handleSeeThrough_);
     markNeedsRepaint(false);
 }

@@ -108,6 +108,7 @@ void CTextEdit::gainFocus() {
     rect.moveBy(origin.x, origin.y);
     const int32_t fontSize = font_ ? font_->size() : 12;
     const int32_t fontHeight = std::min(rect.height() - 2, fontSize);
+    std::memcpy(openedText_, text_, sizeof openedText_);
     editBox_ = platform::openTextEditBox(*this, frame_->systemWindow(), rect, text_, textAlign_,
                                          font_ ? font_->name() : "Arial", fontHeight);
     if (!editBox_) {
@@ -133,13 +134,18 @@ void CTextEdit::endEdit(bool commit) {
     // from the destructor, where nothing may be retained any more.
     std::optional<RetainScope<CTextEdit>> keep;
     if (commit) keep.emplace(this);
-    char before[kTextEditCapacity];
-    std::memcpy(before, text_, sizeof before);
-    if (commit) copyTextBounded(text_, box->text().c_str());
+    // Text left as it opened is no edit, whatever was shown under the box meanwhile.
+    bool changed = false;
+    if (commit) {
+        char typed[kTextEditCapacity];
+        copyTextBounded(typed, box->text().c_str());
+        changed = std::strcmp(typed, openedText_) != 0;
+        if (changed) std::memcpy(text_, typed, sizeof text_);
+    }
     box.reset();
     markNeedsRepaint(true);
     // The change is reported inside the gesture, before it ends.
-    if (commit && std::strcmp(before, text_) != 0 && listener_) listener_->controlChanged(this);
+    if (changed && listener_) listener_->controlChanged(this);
     if (gestureOpen_) {
         gestureOpen_ = false;
         if (frame_) {
@@ -159,6 +165,10 @@ bool CTextEdit::detachFrom(CViewContainer* parent) {
     // Leaving the tree (the editor closes) cancels an edit: nothing is written.
     endEdit(false);
     return CParamDisplay::detachFrom(parent);
+}
+
+bool CTextEdit::takesDrop(CDragContainer* drag, const ViewPoint& /*point*/) {
+    return drag && !editBox_ && drag->itemType(0) == DragItemText;
 }
 
 bool CTextEdit::dropData(CDragContainer* drag, const ViewPoint& /*point*/) {
@@ -200,6 +210,13 @@ CView* CTextEdit::clone() const {
     copy->textFormatter_ = textFormatter_;
     copy->textFormatterWithData_ = textFormatterWithData_;
     return copy;
+}
+
+TextEditBox* CTextEdit::openEditBox(ViewColor& ink, ViewColor& paper) const {
+    if (!editBox_) return nullptr;
+    ink = inkColor();
+    paper = paperColor();
+    return editBox_.get();
 }
 
 void CTextEdit::assignText(const char* text) {

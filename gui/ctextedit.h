@@ -8,7 +8,7 @@
 //   press while editing     -> passed on: the box itself gets it
 //   Tab onto the display    -> the box opens and the gesture begins (one begin, one end)
 //   Return in the box       -> the edit ends: text read back, gesture ends, listener told if
-//                              the text changed
+//                              it differs from the text the box opened with
 //   focus elsewhere / click -> the same as Return
 //   box destroyed           -> its kill-focus message does not end the edit a second time
 //   text dropped on it      -> taken as if typed and committed, inside one gesture (files,
@@ -53,8 +53,12 @@ public:
     // Leaving the view tree while editing cancels the edit.
     bool detachFrom(CViewContainer* parent) override;
     bool dropData(CDragContainer* drag, const ViewPoint& point) override;
+    // Text, while no box is open.
+    bool takesDrop(CDragContainer* drag, const ViewPoint& point) override;
     bool isKindOf(const char* className) const override;
     CView* clone() const override;
+    // The box while editing, in the display's ink on its paper.
+    TextEditBox* openEditBox(ViewColor& ink, ViewColor& paper) const override;
 
     // --- the text edit's own --------------------------------------------------------------
     // At most 255 bytes are kept; an equal text changes nothing; null empties it.
@@ -66,6 +70,8 @@ public:
     virtual void setTextFormatter(TextFormatter formatter);
 
     bool isEditing() const { return editBox_ != nullptr; }
+    // Held while the box is open, too: a refresh must not change the text under it.
+    bool isHeld() const override { return isEditing() || CParamDisplay::isHeld(); }
     TextEditBox* editBox() const { return editBox_.get(); }
     // The box saw Return (for the box's window procedure).
     void noteReturnPressed() { returnPressed_ = true; }
@@ -82,6 +88,8 @@ private:
     bool returnPressed_ = false;
     bool gestureOpen_ = false;
     char text_[kTextEditCapacity] = {};
+    // The text the box opened with: only a different text is a change.
+    char openedText_[kTextEditCapacity] = {};
     TextFormatter textFormatter_ = nullptr;
     TextFormatterWithData textFormatterWithData_ = nullptr;
 };

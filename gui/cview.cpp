@@ -26,7 +26,7 @@ CView::~CView() {
 // --- painting --------------------------------------------------------------------------------
 
 void CView::paint(CDrawContext* context) {
-    if (backdrop_) {
+    if (backdrop_ && !backdropPaintedBelow(backdrop_, ViewPoint())) {
         if (seeThrough_)
             backdrop_->blitKeyed(context, bounds_);
         else
@@ -160,6 +160,25 @@ void CView::parentResized() {}
 ViewPoint& CView::fromFrameCoords(ViewPoint& point) const {
     if (CViewContainer* container = containerParent()) container->fromFrameCoords(point);
     return point;
+}
+
+bool CView::takesDrop(CDragContainer* /*drag*/, const ViewPoint& /*point*/) {
+    return false;
+}
+
+TextEditBox* CView::openEditBox(ViewColor& /*ink*/, ViewColor& /*paper*/) const {
+    return nullptr;
+}
+
+bool CView::backdropPaintedBelow(const CBitmap* bitmap, ViewPoint source) const {
+    CViewContainer* container = containerParent();
+    if (!bitmap || !container || container->backdrop() != bitmap || container->seeThrough() ||
+        !bitmap->isOpaque())
+        return false;
+    ViewPoint shown = bounds_.topLeft();
+    const ViewPoint offset = container->backdropOffset();
+    shown.moveBy(offset.x, offset.y);
+    return shown == source;
 }
 
 ViewPoint& CView::toFrameCoords(ViewPoint& point) const {

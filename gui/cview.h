@@ -13,6 +13,7 @@ class CDragContainer;
 class CDrawContext;
 class CFrame;
 class CViewContainer;
+class TextEditBox;
 class QXAGUIEditorInterface;
 
 class CView : public CBaseObject {
@@ -57,6 +58,9 @@ public:
     virtual void dragEntered(CDragContainer* drag, const ViewPoint& point);
     virtual void dragExited(CDragContainer* drag, const ViewPoint& point);
     virtual void dragHovered(CDragContainer* drag, const ViewPoint& point);
+    // Whether a drop of drag at point (parent coordinates) would be taken: the platform shows
+    // the no-drop cursor where it would not. Nothing is read but the items' types.
+    virtual bool takesDrop(CDragContainer* drag, const ViewPoint& point);
 
     // --- keys: 1 handled, -1 not ----------------------------------------------------------
     virtual int32_t keyPressed(KeyRecord& key);
@@ -107,6 +111,14 @@ public:
 
     CFrame* frame() const { return frame_; }
     CViewContainer* parent() const { return parent_; }
+    // True when the container this view is painted in has just drawn bitmap under it exactly
+    // as the view would draw it from source (its own top-left's piece of the container's
+    // opaque backdrop): the view then skips that copy. Containers paint their backdrop over
+    // the whole area before their children, so this holds for every paint.
+    bool backdropPaintedBelow(const CBitmap* bitmap, ViewPoint source) const;
+    // The system edit box this view has open for typing, with the ink and paper it is to be
+    // drawn in; null (colours untouched) when the view has none open.
+    virtual TextEditBox* openEditBox(ViewColor& ink, ViewColor& paper) const;
     bool isAttached() const { return attached_; }
 
     // --- attributes: byte blocks by 32-bit id ---------------------------------------------

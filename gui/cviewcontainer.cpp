@@ -218,13 +218,19 @@ void CViewContainer::paintBackdrop(CDrawContext* context, const ViewRect& rect) 
         context->clip(savedClip);
         ViewRect area = rect;
         area.bound(savedClip);
-        context->setClip(area);
-        const ViewRect whole{0, 0, backdrop_->width(), backdrop_->height()};
-        if (seeThrough_)
-            backdrop_->blitKeyed(context, whole, backdropOffset_);
-        else
-            backdrop_->blit(context, whole, backdropOffset_);
-        context->setClip(savedClip);
+        // Only the piece inside the area: the same pixels as the whole image clipped, without
+        // the cost of the rest.
+        area.bound({0, 0, backdrop_->width(), backdrop_->height()});
+        if (!area.isEmpty()) {
+            context->setClip(area);
+            ViewPoint source = backdropOffset_;
+            source.moveBy(area.left, area.top);
+            if (seeThrough_)
+                backdrop_->blitKeyed(context, area, source);
+            else
+                backdrop_->blit(context, area, source);
+            context->setClip(savedClip);
+        }
     } else if (!seeThrough_ || backdropColor_.alpha != 255) {
         context->setFillTint(backdropColor_);
         context->setStrokeTint(backdropColor_);
@@ -419,6 +425,14 @@ void CViewContainer::dragHovered(CDragContainer* drag, const ViewPoint& point) {
     } else if (dragTarget_) {
         dragTarget_->dragHovered(drag, local);
     }
+}
+
+bool CViewContainer::takesDrop(CDragContainer* drag, const ViewPoint& point) {
+    if (!frame_) return false;
+    ViewPoint local = point;
+    local.moveBy(-bounds_.left, -bounds_.top);
+    CView* under = childAtPoint(local, false);
+    return under && under->takesDrop(drag, local);
 }
 
 void CViewContainer::dragExited(CDragContainer* drag, const ViewPoint& point) {

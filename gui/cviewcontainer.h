@@ -36,6 +36,8 @@ public:
     void dragEntered(CDragContainer* drag, const ViewPoint& point) override;
     void dragExited(CDragContainer* drag, const ViewPoint& point) override;
     void dragHovered(CDragContainer* drag, const ViewPoint& point) override;
+    // The child under the point answers.
+    bool takesDrop(CDragContainer* drag, const ViewPoint& point) override;
     int32_t keyPressed(KeyRecord& key) override;
     int32_t keyReleased(KeyRecord& key) override;
     // Moves and stretches the children by their resize flags.

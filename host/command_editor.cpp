@@ -36,6 +36,59 @@ std::string formatMilliseconds(double milliseconds) {
     return text;
 }
 
+// Rounds of each automation measurement: enough for a steady median, short enough for CI.
+constexpr int kSingleWriteRounds = 60;
+constexpr int kAllWritesRounds = 20;
+
+// The median and the longest of a series of timings.
+struct TimingSpread {
+    double median = 0.0;
+    double longest = 0.0;
+};
+
+TimingSpread spreadOf(std::vector<double> timings) {
+    TimingSpread spread;
+    if (timings.empty()) return spread;
+    std::sort(timings.begin(), timings.end());
+    const size_t middle = timings.size() / 2;
+    spread.median =
+        timings.size() % 2 ? timings[middle] : (timings[middle - 1] + timings[middle]) / 2.0;
+    spread.longest = timings.back();
+    return spread;
+}
+
+// A value far enough from `value` that every control and text of the parameter changes.
+float movedValue(float value) {
+    return value < 0.5f ? value + 0.37f : value - 0.37f;
+}
+
+// What a sequencer's playback costs the editor: host writes (opcode-level, as automation
+// arrives), then one idle call with the paint messages it caused. `perRound` parameters are
+// written in each round, cycling through them.
+TimingSpread measureAutomation(PluginInstance& plugin, EditorWindow& window, int rounds,
+                               int32_t perRound) {
+    const int32_t count = plugin.parameterCount();
+    std::vector<double> timings;
+    if (count <= 0) return {};
+    int32_t next = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const Clock::time_point start = Clock::now();
+        for (int32_t written = 0; written < perRound; ++written) {
+            plugin.setParameter(next, movedValue(plugin.parameterValue(next)));
+            next = (next + 1) % count;
+        }
+        plugin.dispatch(EditorTick);
+        window.pumpMessages();
+        timings.push_back(millisecondsSince(start));
+    }
+    return spreadOf(std::move(timings));
+}
+
+std::string formatSpread(const TimingSpread& spread) {
+    return "median " + formatMilliseconds(spread.median) + ", at most " +
+           formatMilliseconds(spread.longest);
+}
+
 // The editor's size from opcode 13; false with `error` when it reports none or an absurd one.
 bool readEditorSize(PluginInstance& plugin, int& width, int& height, std::string& error) {
     EditorRect* rect = nullptr;
@@ -200,12 +253,20 @@ int runSnapshot(const SnapshotOptions& options, std::ostream& out, std::ostream&
 
     if (!window->writePng(subject.width, subject.height, options.output, error))
         return fail(err, command, error);
+    // After the capture: automation changes what the editor shows.
+    const TimingSpread oneWrite = measureAutomation(plugin, *window, kSingleWriteRounds, 1);
+    const TimingSpread allWrites =
+        measureAutomation(plugin, *window, kAllWritesRounds, plugin.parameterCount());
     out << options.output << ": " << subject.width << " x " << subject.height << " pixels\n"
         << "editor opened in " << formatMilliseconds(openMs) << " (open call "
         << formatMilliseconds(openCallMs) << ", then its first paint); one idle pass "
         << formatMilliseconds(idleTotalMs / options.idlePasses) << " on average, "
         << formatMilliseconds(idleLongestMs) << " at most (" << options.idlePasses
-        << " passes, each with the paint messages it caused)\n";
+        << " passes, each with the paint messages it caused)\n"
+        << "one host write, then one idle pass: " << formatSpread(oneWrite) << " ("
+        << kSingleWriteRounds
+        << " rounds); every parameter written, then one idle pass: " << formatSpread(allWrites)
+        << " (" << kAllWritesRounds << " rounds)\n";
     return 0;
 }
 

@@ -29,18 +29,11 @@ QXAGUI::KeyRecord toToolkitKey(const ::KeyRecord& key) {
 
 } // namespace
 
-AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect) {
+AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect), nextIdleTime_(0) {
     if (effect_) effect_->attachEditor(this);
-    nextIdleTime_ = platform::tickCount();
-    oleInitialized_ = platform::initializeOle();
-    oleThread_ = std::this_thread::get_id();
 }
 
-AEffGUIEditor::~AEffGUIEditor() {
-    // OLE counts per thread: a host that destroys the instance on another thread than it made
-    // it on must not unbalance that thread.
-    if (oleInitialized_ && oleThread_ == std::this_thread::get_id()) platform::uninitializeOle();
-}
+AEffGUIEditor::~AEffGUIEditor() = default;
 
 bool AEffGUIEditor::editorBounds(EditorRect** rect) {
     if (rect == nullptr) return false;
@@ -59,8 +52,10 @@ auto AEffGUIEditor::asEditorCall(Call call) {
 void AEffGUIEditor::editorIdle() {
     if (inIdle_ || frame_ == nullptr) return;
     asEditorCall([this] {
-        if (frame_ && refreshPending_.exchange(false, std::memory_order_acquire))
-            refreshPendingControls();
+        if (frame_) {
+            const uint32_t changed = pendingParameters_.exchange(0, std::memory_order_acquire);
+            if (changed) refreshPendingControls(changed);
+        }
         if (frame_) frame_->idleFrame();
         return true;
     });
@@ -118,17 +113,21 @@ void AEffGUIEditor::redrawEditor(EditorRect* area) {
 }
 
 void AEffGUIEditor::runEditorIdle() {
-    uint32_t now = platform::tickCount();
+    // Only a frame's controls run the modal idle; the frame may go inside it.
+    if (frame_ == nullptr) return;
+    RetainScope<CFrame> keep(frame_);
+    CFrame& frame = *frame_;
+    uint32_t now = frame.tickCount();
     // Tick counts wrap after 49.7 days: compare by difference.
     auto remaining = static_cast<int32_t>(nextIdleTime_ - now);
     if (remaining > 0) {
-        platform::sleepMilliseconds(kIdleSleepMilliseconds);
+        frame.pause(kIdleSleepMilliseconds);
         now += kIdleSleepMilliseconds;
         remaining -= static_cast<int32_t>(kIdleSleepMilliseconds);
         if (remaining > kIdleEarlyMilliseconds) return;
     }
     editorIdle();
-    platform::dispatchOnePaintMessage();
+    frame.paintOnePending();
     inIdle_ = true;
     nextIdleTime_ = now + kIdleIntervalMilliseconds;
     if (effect_) effect_->letHostIdle();
@@ -172,7 +171,7 @@ bool AEffGUIEditor::deferEffectDeletion() {
 }
 
 bool AEffGUIEditor::deferCloseWhileBusy() {
-    if (callDepth_ == 0) return false;
+    if (callDepth_ == 0 || closingNow_) return false;
     closePending_ = true;
     return true;
 }
@@ -193,7 +192,13 @@ void AEffGUIEditor::sizeFromBackground(const CBitmap& background, int32_t width,
 }
 
 CFrame* AEffGUIEditor::openFrame(void* window, CBitmap* background) {
-    if (frame_) closeEditor();
+    if (frame_) {
+        // The window message in progress keeps its own reference to the old frame.
+        closingNow_ = true;
+        closeEditor();
+        closingNow_ = false;
+    }
+    closePending_ = false;
     AEffEditor::openEditor(window);
     auto* frame = new CFrame({0, 0, rect_.right, rect_.bottom}, window, this);
     if (window && !frame->systemWindow()) {
@@ -203,6 +208,8 @@ CFrame* AEffGUIEditor::openFrame(void* window, CBitmap* background) {
     }
     frame->setBackdrop(background);
     frame_ = frame;
+    // The modal idle's first pass is due at once.
+    nextIdleTime_ = frame->tickCount();
     return frame;
 }
 

@@ -4,14 +4,13 @@
 // refreshes requested on other threads to the window's thread.
 //
 // Threads. Everything runs on the thread that owns the editor window, except requestRefresh,
-// which any thread may call (the audio thread included): it is one atomic store.
+// which any thread may call (the audio thread included): it is one atomic bit-or.
 #pragma once
 
 #include "aeffeditor.h"
 #include "ccontrollistener.h"
 
 #include <atomic>
-#include <thread>
 
 class AudioEffect;
 namespace QXAGUI {
@@ -35,7 +34,8 @@ struct ControlPlacement {
 
 class AEffGUIEditor : public AEffEditor, public QXAGUI::QXAGUIEditorInterface {
 public:
-    // Attaches itself to the effect and initialises OLE for this thread.
+    // Attaches itself to the effect. OLE is the frame's business, on the window's thread: the
+    // thread that builds the effect is often a host worker with its own apartment plans.
     explicit AEffGUIEditor(AudioEffect* effect);
     ~AEffGUIEditor() override;
 
@@ -53,7 +53,7 @@ public:
 
     // --- QXAGUIEditorInterface --------------------------------------------------------------
     // The modal idle: at most every 100 ms of real work, the editor's idle, one pending paint
-    // message and the host's idle.
+    // message and the host's idle. Clock, pause and paint come through the frame.
     void runEditorIdle() override;
     int32_t knobStyle() override;
     void paramEditBegins(int32_t tag) override;
@@ -61,8 +61,11 @@ public:
     void enterEditorCall() override;
     void leaveEditorCall() override;
 
-    // Any thread: the controls are to follow the effect's values at the next idle pass.
-    void requestRefresh() { refreshPending_.store(true, std::memory_order_release); }
+    // Any thread: the controls of these parameters (bit i = parameter i) are to follow the
+    // effect's values at the next idle pass.
+    void requestRefresh(uint32_t parameters) {
+        pendingParameters_.fetch_or(parameters, std::memory_order_release);
+    }
 
     // Shutdown arrived while the editor is inside a window message (a modal loop asked the
     // host for idle time and the host shut the instance down): the effect is deleted when the
@@ -73,8 +76,9 @@ public:
     static intptr_t answerToolkitQuery(int32_t index, intptr_t value, void* pointer);
 
 protected:
-    // Plug-in editors: copy the effect's values into the controls (window thread).
-    virtual void refreshPendingControls() {}
+    // Plug-in editors: copy the effect's values of these parameters (bit i = parameter i)
+    // into their controls, except a control the user is holding (window thread).
+    virtual void refreshPendingControls(uint32_t /*parameters*/) {}
     // Plug-in editors call it first in closeEditor: true when the close has to wait until the
     // window message in progress returns (it then runs closeEditor again).
     bool deferCloseWhileBusy();
@@ -83,7 +87,9 @@ protected:
     // The editor's size: the background's, or the panel's own when it could not be loaded.
     void sizeFromBackground(const QXAGUI::CBitmap& background, int32_t width, int32_t height);
     // Opens a frame of the editor's size in window, with background as its backdrop, closing
-    // an open one first. Null, and the editor left closed, when no window can be made.
+    // an open one first, at once, even when that one's close was deferred (a host re-opening
+    // from inside the idle of a click): the pending close is then void. Null, and the editor
+    // left closed, when no window can be made.
     QXAGUI::CFrame* openFrame(void* window, QXAGUI::CBitmap* background);
 
     EditorRect rect_{};
@@ -95,10 +101,9 @@ private:
 
     uint32_t nextIdleTime_;
     bool inIdle_ = false;
-    std::atomic<bool> refreshPending_{false};
+    std::atomic<uint32_t> pendingParameters_{0};
     int32_t callDepth_ = 0;
     bool closePending_ = false;
     bool deletionPending_ = false;
-    bool oleInitialized_ = false;
-    std::thread::id oleThread_;
+    bool closingNow_ = false;
 };

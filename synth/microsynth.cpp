@@ -234,7 +234,7 @@ void MicroSynth::writeParameter(int32_t index, float value) {
     if (!storeParameter(index, value)) return;
     handoff_.markParameter(index);
     applyPendingIfUnowned();
-    refreshEditorControls();
+    refreshEditorControls(uint32_t{1} << index);
 }
 
 void MicroSynth::writeParameterFromEngine(int32_t index, float value) {
@@ -242,7 +242,7 @@ void MicroSynth::writeParameterFromEngine(int32_t index, float value) {
     if (!storeParameter(index, value)) return;
     engineValues_[index] = value;
     pushParameterToEngine(uint32_t{1} << index);
-    refreshEditorControls();
+    refreshEditorControls(uint32_t{1} << index);
 }
 
 void MicroSynth::applyPendingIfUnowned() {
@@ -325,7 +325,7 @@ void MicroSynth::selectProgram(int32_t program) {
     // The program's values are already stored: the engine and the editor take them as one.
     handoff_.markProgram(program, kAllParameters);
     applyPendingIfUnowned();
-    refreshEditorControls();
+    refreshEditorControls(kAllParameters);
 }
 
 void MicroSynth::renameProgram(char* name) {

@@ -1,6 +1,7 @@
 #include "ctagdisplay.h"
 
 #include "cdrawcontext.h"
+#include "delay_layout.h"
 #include "malvoree.h"
 #include "notevaluetable.h"
 #include "tagtext.h"
@@ -28,6 +29,8 @@ CTagDisplay::CTagDisplay(const ViewRect& bounds, CControlListener* listener, int
     : CTextEdit(bounds, listener, tag, nullptr, background, 0), effect_(effect) {
     setDisplayFont(FontSmall);
     setInkColor(kBlackColor);
+    // The open edit box takes its colours from the display: ink on the field's own paper.
+    setPaperColor(kDisplayFieldColor);
     setBackdropShift(bounds.topLeft());
 }
 
@@ -36,8 +39,8 @@ CTagDisplay::~CTagDisplay() = default;
 void CTagDisplay::storeValue(float /*value*/) {
     char text[kDisplayTextSize] = {};
     formatTagText(text);
+    // Repainted only when the text changed.
     assignText(text);
-    setPreviousValue(value_ == 0.0f ? 1.0f : 0.0f);
 }
 
 void CTagDisplay::formatTagText(char* text) {

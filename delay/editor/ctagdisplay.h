@@ -13,8 +13,8 @@ public:
                 QXAGUI::CBitmap* background, Malvoree* effect);
     ~CTagDisplay() override;
 
-    // The value is not kept: the display formats its text from the effect's current value
-    // and is repainted at the next idle pass. Window thread.
+    // The value is not kept: the display formats its text from the effect's current value,
+    // and is repainted at the next idle pass when that text changed. Window thread.
     void storeValue(float value) override;
     bool isKindOf(const char* className) const override;
 

@@ -73,6 +73,8 @@ constexpr int32_t kSyncButtonWidth = 39;
 constexpr int32_t kSyncButtonHeight = 14;
 constexpr int32_t kTagDisplayWidth = 32;
 constexpr int32_t kTagDisplayHeight = 10;
+// The light paper of the artwork's display fields: typing happens on it in dark ink.
+inline constexpr QXAGUI::ViewColor kDisplayFieldColor{246, 234, 192, 255};
 constexpr int32_t kMixSliderWidth = 26;
 constexpr int32_t kMixSliderHeight = 53;
 // The panel's size, when its background cannot be loaded.

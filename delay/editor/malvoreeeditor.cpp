@@ -83,19 +83,36 @@ void MalvoreeEditor::closeEditor() {
 
 void MalvoreeEditor::refreshControls() {
     if (!frame_) return;
-    for (CControl* control : controls_) {
-        if (!control) continue;
-        float value = effect_->readParameter(control->id());
-        // The button lights as the engine decides: tempo sync is on from 0.5.
-        if (control->id() == kTempoParameter && control == controls_[kTempoParameter])
-            value = value >= 0.5f ? 1.0f : 0.0f;
-        control->storeValue(value);
+    for (CControl* control : controls_)
+        if (control) refreshControl(*control);
+}
+
+void MalvoreeEditor::refreshControl(CControl& control) {
+    float value = effect_->readParameter(control.id());
+    // The button lights as the engine decides: tempo sync is on from 0.5.
+    if (&control == controls_[kTempoParameter]) value = value >= 0.5f ? 1.0f : 0.0f;
+    control.storeValue(value);
+}
+
+void MalvoreeEditor::refreshPendingControls(uint32_t parameters) {
+    if (!frame_) return;
+    // The delay displays read tempo sync too: note names or seconds.
+    if (parameters & (uint32_t{1} << kTempoParameter))
+        for (int32_t head = 0; head < kHeadCount; ++head)
+            parameters |= uint32_t{1} << headParameterIndex(head, kHeadDelay);
+    for (int32_t tag = 0; tag < kParameterCount; ++tag) {
+        if (!(parameters & (uint32_t{1} << tag))) continue;
+        for (size_t entry :
+             {static_cast<size_t>(tag), static_cast<size_t>(tag) + kFirstDisplayEntry})
+            if (CControl* control = controls_[entry]; control && !control->isHeld())
+                refreshControl(*control);
     }
 }
 
-void MalvoreeEditor::refreshPendingControls() {
-    refreshControls();
-    if (frame_) frame_->markNeedsRepaint(true);
+void MalvoreeEditor::controlEditCloses(CControl* control) {
+    // What the user held may have been automated meanwhile: it shows the effect's value now.
+    const int32_t tag = control->id();
+    if (isValidParameter(tag)) requestRefresh(uint32_t{1} << tag);
 }
 
 void MalvoreeEditor::controlChanged(CControl* control) {

@@ -32,13 +32,18 @@ public:
     // A knob, the button or the slider writes its value; a display writes the value its typed
     // text means (and shows the parameter's value again, whether or not the text parsed).
     void controlChanged(QXAGUI::CControl* control) override;
+    // The user let go of a control: it follows the effect again from the next idle pass.
+    void controlEditCloses(QXAGUI::CControl* control) override;
 
 protected:
-    // Refreshes the controls and marks the whole panel for repaint.
-    void refreshPendingControls() override;
+    // Refreshes the controls of these parameters, except one the user is holding; a control
+    // whose value and text stay the same is not repainted.
+    void refreshPendingControls(uint32_t parameters) override;
 
 private:
-    static constexpr int32_t kFirstDisplayEntry = 22;
+    void refreshControl(QXAGUI::CControl& control);
+
+    static constexpr size_t kFirstDisplayEntry = 22;
     static constexpr int32_t kTableSize = 44;
 
     Malvoree* malvoree_;

@@ -157,6 +157,9 @@ PlatformImage* createBlankImage(int32_t width, int32_t height);
 void destroyImage(PlatformImage* image);
 int32_t imageWidth(const PlatformImage* image);
 int32_t imageHeight(const PlatformImage* image);
+// True when every pixel of the image is fully opaque (known once, at load): drawing it twice
+// over itself then gives the same pixels as drawing it once.
+bool imageIsOpaque(const PlatformImage* image);
 
 // Fonts: the family by name (falling back to the generic sans-serif family), size in pixels,
 // style bits 1 bold, 2 italic, 4 underline (one style only: underline, else italic, else bold).

@@ -12,9 +12,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -238,13 +240,48 @@ struct EditSession {
     std::string err;
 };
 
+// The edit command's output: the test thread waits until its first line ("editing ...",
+// printed and flushed once the window is shown) or the command's end, whichever comes first.
+class FirstLineSignal : public std::stringbuf {
+public:
+    void waitForFirstLine() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return flushed_ || ended_; });
+    }
+    void commandEnded() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ended_ = true;
+        changed_.notify_all();
+    }
+
+protected:
+    int sync() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        flushed_ = true;
+        changed_.notify_all();
+        return 0;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool flushed_ = false;
+    bool ended_ = false;
+};
+
 EditSession clickOnceInEditor(const EditOptions& options, const std::string& title, int x, int y) {
-    std::ostringstream out, err;
+    FirstLineSignal output;
+    std::ostream out(&output);
+    std::ostringstream err;
     EditSession session;
-    std::thread editing([&] { session.code = runEdit(options, out, err); });
-    session.driven = clickThenClose(title, x, y, 30.0);
+    std::thread editing([&] {
+        session.code = runEdit(options, out, err);
+        output.commandEnded();
+    });
+    output.waitForFirstLine();
+    session.driven = clickThenClose(title, x, y);
     editing.join();
-    std::istringstream text(out.str());
+    std::istringstream text(output.str());
     for (std::string line; std::getline(text, line);)
         session.lines.push_back(line);
     session.err = err.str();
@@ -326,6 +363,11 @@ TEST_F(SnapshotOfTheProbeEditor, IsThePaintedWindowAtExactlyTheEditorsSize) {
     EXPECT_EQ(run.out.rfind(options_.output + ": 400 x 300 pixels\n", 0), 0u) << run.out;
     EXPECT_NE(run.out.find("\neditor opened in "), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("one idle pass "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\none host write, then one idle pass: median "), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("; every parameter written, then one idle pass: median "),
+              std::string::npos)
+        << run.out;
 
     PngImage image;
     std::string error;

@@ -20,6 +20,7 @@ struct PngImage {
 // Reads a PNG file (with GDI+). False with `error`.
 bool readPngFile(const std::string& path, PngImage& image, std::string& error);
 
-// Waits up to `timeoutSeconds` for a top-level window titled `title` that holds a child window,
-// then posts a left click at (x, y) of that child and, after it, a close request to the window.
-bool clickThenClose(const std::string& title, int x, int y, double timeoutSeconds);
+// Finds the shown top-level window titled `title` that holds a child window and posts a left
+// click at (x, y) of that child and, after it, a close request to the window. False when there
+// is no such window. The caller waits for the window first (no clock is involved here).
+bool clickThenClose(const std::string& title, int x, int y);

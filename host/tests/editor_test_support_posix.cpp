@@ -6,6 +6,6 @@ bool readPngFile(const std::string&, PngImage&, std::string& error) {
     return false;
 }
 
-bool clickThenClose(const std::string&, int, int, double) {
+bool clickThenClose(const std::string&, int, int) {
     return false;
 }

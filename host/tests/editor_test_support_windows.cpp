@@ -5,9 +5,6 @@
 
 #include <gdiplus.h>
 
-#include <chrono>
-#include <thread>
-
 bool readPngFile(const std::string& path, PngImage& image, std::string& error) {
     using namespace Gdiplus;
     using namespace Gdiplus::DllExports;
@@ -44,19 +41,12 @@ bool readPngFile(const std::string& path, PngImage& image, std::string& error) {
     return error.empty();
 }
 
-bool clickThenClose(const std::string& title, int x, int y, double timeoutSeconds) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        HWND window = FindWindowA(nullptr, title.c_str());
-        HWND child = window != nullptr ? GetWindow(window, GW_CHILD) : nullptr;
-        if (child != nullptr && IsWindowVisible(window)) {
-            PostMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-            PostMessageA(child, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-            PostMessageA(window, WM_CLOSE, 0, 0);
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+bool clickThenClose(const std::string& title, int x, int y) {
+    HWND window = FindWindowA(nullptr, title.c_str());
+    HWND child = window != nullptr ? GetWindow(window, GW_CHILD) : nullptr;
+    if (child == nullptr || !IsWindowVisible(window)) return false;
+    PostMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageA(child, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return true;
 }

@@ -71,6 +71,8 @@ protected:
 
     // Registers the module resources the editor loads.
     virtual void addResources() = 0;
+    // Fails the test unless every control of the open editor shows the effect's current value.
+    virtual void expectControlsShowTheEffect() = 0;
 
     void SetUp() override {
         QXAGUI::headless::reset();
@@ -112,17 +114,20 @@ protected:
     }
 
     // Opens, idles, paints and closes the editor `cycles` times while another thread writes
-    // every parameter as fast as it can, as automation on the audio thread does. What it
-    // catches, it catches under AddressSanitizer and ThreadSanitizer.
+    // every parameter as fast as it can, as automation on the audio thread does; then keeps it
+    // open under the same writes. Once the writes stop, one idle pass shows every value the
+    // effect holds: no write's refresh was lost. Races it makes, AddressSanitizer and
+    // ThreadSanitizer catch.
     void cycleWhileAnotherThreadWrites(int cycles) {
         const int32_t parameters = effect->descriptorRecord()->parameterCount;
         std::atomic<bool> stop{false};
+        std::atomic<uint32_t> writes{0};
         std::thread writer([&] {
             uint32_t step = 0;
             while (!stop.load(std::memory_order_relaxed)) {
                 effect->writeParameter(static_cast<int32_t>(step % parameters),
                                        static_cast<float>(step % 101) / 100.0f);
-                ++step;
+                writes.store(++step, std::memory_order_relaxed);
             }
         });
         for (int cycle = 0; cycle < cycles; ++cycle) {
@@ -132,8 +137,17 @@ protected:
             dispatch(EditorTick);
             dispatch(EditorDetach);
         }
+        open();
+        // Idle passes while the writer goes on, until it has written every parameter a few
+        // times more: a handshake on its count, not a clock.
+        const uint32_t until = writes.load() + 4 * static_cast<uint32_t>(parameters);
+        while (writes.load(std::memory_order_relaxed) < until)
+            dispatch(EditorTick);
         stop.store(true);
         writer.join();
+        dispatch(EditorTick);
+        expectControlsShowTheEffect();
+        dispatch(EditorDetach);
     }
 
     int32_t baselineObjects = 0;

@@ -71,31 +71,46 @@ void MicroSynthEditor::paramEditEnds(int32_t tag) {
         tag >= kFirstButtonTag && tag <= kLastButtonTag ? buttonParameter(tag) : tag);
 }
 
-void MicroSynthEditor::storeButton(int32_t tag, bool on) {
-    if (CControl* button = controlsByTag_[static_cast<size_t>(tag)])
-        button->storeValue(on ? 1.0f : 0.0f);
+void MicroSynthEditor::storeButton(int32_t tag, bool on, bool spareHeld) {
+    CControl* button = controlsByTag_[static_cast<size_t>(tag)];
+    if (button && !(spareHeld && button->isHeld())) button->storeValue(on ? 1.0f : 0.0f);
 }
 
 void MicroSynthEditor::refreshControls() {
+    refreshParameters(~uint32_t{0}, false);
+}
+
+void MicroSynthEditor::refreshPendingControls(uint32_t parameters) {
+    refreshParameters(parameters, true);
+}
+
+void MicroSynthEditor::refreshParameters(uint32_t parameters, bool spareHeld) {
+    auto changed = [parameters](int32_t index) {
+        return index >= 0 && index < 32 && (parameters & (uint32_t{1} << index)) != 0;
+    };
     for (int32_t i = 0; i < knobCount_; ++i) {
         CKnob* knob = knobs_[static_cast<size_t>(i)];
-        if (knob->id() < kFirstButtonTag) knob->storeValue(effect_->readParameter(knob->id()));
+        if (knob->id() >= kFirstButtonTag || !changed(knob->id())) continue;
+        if (spareHeld && knob->isHeld()) continue;
+        knob->storeValue(effect_->readParameter(knob->id()));
     }
     // Exact comparisons, single precision: a value between the steps lights no middle button.
     const float range = effect_->readParameter(OscRang);
     const float wave = effect_->readParameter(OscWave);
     for (int32_t i = 0; i < buttonCount_; ++i) {
         const int32_t tag = kFirstButtonTag + i;
-        const float p = buttonParameter(tag) == OscRang ? range : wave;
+        const int32_t parameter = buttonParameter(tag);
+        if (!changed(parameter)) continue;
+        const float p = parameter == OscRang ? range : wave;
         switch ((tag - kFirstButtonTag) % 3) {
         case 0:
-            storeButton(tag, p < 0.5f);
+            storeButton(tag, p < 0.5f, spareHeld);
             break;
         case 1:
-            storeButton(tag, p == 0.5f);
+            storeButton(tag, p == 0.5f, spareHeld);
             break;
         default:
-            storeButton(tag, p == 1.0f);
+            storeButton(tag, p == 1.0f, spareHeld);
             break;
         }
     }
@@ -106,7 +121,7 @@ void MicroSynthEditor::refreshRangeAndWaveButtons() {
         const double p = effect_->readParameter(buttonParameter(first));
         const int32_t lit = p < 0.3 ? 0 : (p < 0.6 ? 1 : 2);
         for (int32_t i = 0; i < 3; ++i)
-            storeButton(first + i, i == lit);
+            storeButton(first + i, i == lit, false);
     }
 }
 
@@ -121,4 +136,13 @@ void MicroSynthEditor::controlChanged(CControl* control) {
         effect_->writeParameterAndNotify(buttonParameter(tag), buttonValue(tag));
         refreshRangeAndWaveButtons();
     }
+}
+
+void MicroSynthEditor::controlEditCloses(CControl* control) {
+    // What the user held may have been automated meanwhile: it shows the effect's value now.
+    const int32_t tag = control->id();
+    if (tag >= kFirstButtonTag && tag <= kLastButtonTag)
+        requestRefresh(uint32_t{1} << buttonParameter(tag));
+    else if (tag >= 0 && tag < kFirstButtonTag)
+        requestRefresh(uint32_t{1} << tag);
 }

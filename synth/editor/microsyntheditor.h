@@ -29,22 +29,26 @@ public:
     void paramEditBegins(int32_t tag) override;
     void paramEditEnds(int32_t tag) override;
 
-    // Window thread. Copies the effect's values into every control.
+    // Window thread. Copies the effect's values into every control, held ones included.
     virtual void refreshControls();
     // Window thread. Lights one button of each selector from the two stepped parameters.
     virtual void refreshRangeAndWaveButtons();
 
     // CControlListener.
     void controlChanged(QXAGUI::CControl* control) override;
+    // The user let go of a control: it follows the effect again from the next idle pass.
+    void controlEditCloses(QXAGUI::CControl* control) override;
 
 protected:
-    void refreshPendingControls() override { refreshControls(); }
+    // The controls of these parameters follow the effect, except one the user is holding.
+    void refreshPendingControls(uint32_t parameters) override;
 
 private:
     static constexpr int32_t kMaxKnobs = 18;
     static constexpr int32_t kTagTableSize = 46;
 
-    void storeButton(int32_t tag, bool on);
+    void storeButton(int32_t tag, bool on, bool spareHeld);
+    void refreshParameters(uint32_t parameters, bool spareHeld);
 
     std::array<QXAGUI::CKnob*, kMaxKnobs> knobs_{};
     std::array<QXAGUI::CControl*, kTagTableSize> controlsByTag_{};

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,8 @@ public:
     std::string name;
     int32_t width = 0;
     int32_t height = 0;
+    // Bitmap resources stand for the editors' palette bitmaps, which have no alpha.
+    bool opaque = false;
     headless::DrawLog drawing;
 };
 
@@ -53,11 +56,8 @@ struct State {
     std::vector<PointerStep> script;
     size_t scriptPosition = 0;
     bool secondClick = false;
-    bool failNextWindow = false;
-    int32_t oleDepth = 0;
     int32_t graphicsStarts = 0;
     int32_t paintsDispatched = 0;
-    int32_t liveImages = 0;
     std::vector<PopUpRecord> popUps;
     std::vector<MenuChoice> menuChoices;
     std::function<void()> whilePopUp;
@@ -67,6 +67,11 @@ State& state() {
     static State instance;
     return instance;
 }
+
+// Counted on any thread: two editors may open and paint on two threads at once.
+std::atomic<int32_t> liveImages{0};
+std::atomic<int32_t> oleDepth{0};
+std::atomic<bool> failNextWindow{false};
 
 std::string number(float value) {
     char text[32];
@@ -249,7 +254,7 @@ PlatformImage* makeImage(const std::string& name, int32_t width, int32_t height)
     image->name = name;
     image->width = width;
     image->height = height;
-    ++state().liveImages;
+    ++liveImages;
     return image;
 }
 
@@ -291,7 +296,7 @@ void clearResources() {
 }
 
 int32_t liveImageCount() {
-    return state().liveImages;
+    return liveImages.load();
 }
 
 void setTickCount(uint32_t ticks) {
@@ -339,7 +344,7 @@ void pressReturnInEditBox() {
 }
 
 void failNextFrameWindow() {
-    state().failNextWindow = true;
+    failNextWindow.store(true);
 }
 
 const std::vector<PopUpRecord>& popUps() {
@@ -355,7 +360,7 @@ void whilePopUpShown(std::function<void()> action) {
 }
 
 int32_t oleInitializeDepth() {
-    return state().oleDepth;
+    return oleDepth.load();
 }
 int32_t graphicsStartCount() {
     return state().graphicsStarts;
@@ -365,13 +370,10 @@ int32_t paintMessagesDispatched() {
 }
 
 void reset() {
-    const int32_t liveImages = state().liveImages;
-    const int32_t oleDepth = state().oleDepth;
     const int32_t starts = state().graphicsStarts;
     state() = State();
+    failNextWindow.store(false);
     // What is alive stays counted: objects outlive a test's settings.
-    state().liveImages = liveImages;
-    state().oleDepth = oleDepth;
     state().graphicsStarts = starts;
 }
 
@@ -382,7 +384,7 @@ namespace platform {
 using namespace headless;
 
 std::unique_ptr<FrameWindow> createFrameWindow(CFrame& frame, void* hostWindow) {
-    if (std::exchange(state().failNextWindow, false)) return nullptr;
+    if (failNextWindow.exchange(false)) return nullptr;
     return std::make_unique<HeadlessFrameWindow>(frame, hostWindow);
 }
 
@@ -437,7 +439,9 @@ PlatformImage* loadResourceImage(const ResourceRef& reference) {
                                  ? entry->name
                                  : (entry->type == ResourceType::Data ? "data#" : "bitmap#") +
                                        std::to_string(entry->number);
-    return makeImage(name, entry->width, entry->height);
+    PlatformImage* image = makeImage(name, entry->width, entry->height);
+    image->opaque = entry->type == ResourceType::Bitmap;
+    return image;
 }
 
 PlatformImage* createBlankImage(int32_t width, int32_t height) {
@@ -447,7 +451,7 @@ PlatformImage* createBlankImage(int32_t width, int32_t height) {
 
 void destroyImage(PlatformImage* image) {
     if (!image) return;
-    --state().liveImages;
+    --liveImages;
     delete image;
 }
 
@@ -457,6 +461,10 @@ int32_t imageWidth(const PlatformImage* image) {
 
 int32_t imageHeight(const PlatformImage* image) {
     return image ? image->height : 0;
+}
+
+bool imageIsOpaque(const PlatformImage* image) {
+    return image && image->opaque;
 }
 
 PlatformFont* createFont(const char* name, int32_t size, int32_t style) {
@@ -481,12 +489,12 @@ void stopGraphics() {
 }
 
 bool initializeOle() {
-    ++state().oleDepth;
+    ++oleDepth;
     return true;
 }
 
 void uninitializeOle() {
-    --state().oleDepth;
+    --oleDepth;
 }
 
 uint32_t tickCount() {

@@ -4,6 +4,7 @@
 //   drop target call    frame call (point: the drag's, in frame coordinates)    effect answered
 //   DragEnter           dragEntered (a new drag container becomes the drag)      chosen (*)
 //   DragOver            dragHovered                                               chosen (*)
+//   (enter and over answer none where no view takes the drag: takesDrop)
 //   DragLeave           dragExited; the drag ends                                 -
 //   Drop                dropData; the drag ends                                   chosen (*) when
 //                                                                                 a view took it,
@@ -26,7 +27,7 @@ namespace win32 {
 namespace {
 
 constexpr UINT kPathCharacters = 2048;
-constexpr DWORD kResolveMilliseconds = 500;
+constexpr DWORD kResolveMilliseconds = 100;
 
 std::atomic<int32_t> dropTargets{0};
 
@@ -146,16 +147,32 @@ const char* WinDragContainer::nextItem(int32_t& size, int32_t& type) {
         type = DragTextItem;
         return item_.c_str();
     }
-    Medium files{data_, CF_HDROP};
-    if (!files || next_ < 0 || static_cast<UINT>(next_) >= fileCount(files.block())) return nullptr;
-    wchar_t name[kPathCharacters] = {};
-    const UINT length = DragQueryFileW(static_cast<HDROP>(files.block()),
-                                       static_cast<UINT>(next_++), name, kPathCharacters);
-    std::wstring path(name, length < kPathCharacters ? length : kPathCharacters - 1);
-    if (isShortcut(path)) resolveShortcut(path);
+    // The path as dropped: a shortcut is resolved only for a view that takes files.
+    const std::wstring path = filePath(next_);
+    if (path.empty()) return nullptr;
+    ++next_;
     item_ = narrow(path.c_str(), path.size());
     size = static_cast<int32_t>(item_.size());
     type = DragItemFile;
+    return item_.c_str();
+}
+
+std::wstring WinDragContainer::filePath(int32_t index) {
+    Medium files{data_, CF_HDROP};
+    if (!files || index < 0 || static_cast<UINT>(index) >= fileCount(files.block())) return {};
+    wchar_t name[kPathCharacters] = {};
+    const UINT length = DragQueryFileW(static_cast<HDROP>(files.block()), static_cast<UINT>(index),
+                                       name, kPathCharacters);
+    return std::wstring(name, length < kPathCharacters ? length : kPathCharacters - 1);
+}
+
+const char* WinDragContainer::resolvedFile(int32_t index) {
+    item_.clear();
+    if (!data_) return nullptr;
+    std::wstring path = filePath(index);
+    if (path.empty()) return nullptr;
+    if (isShortcut(path)) resolveShortcut(path);
+    item_ = narrow(path.c_str(), path.size());
     return item_.c_str();
 }
 
@@ -167,8 +184,11 @@ bool resolveShortcut(std::wstring& path) {
     bool resolved = false;
     IPersistFile* file = nullptr;
     if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        // Without user interface the high word is the search's time-out.
-        const DWORD resolveFlags = MAKELONG(SLR_NO_UI | SLR_ANY_MATCH, kResolveMilliseconds);
+        // Without user interface the high word is the time-out. No search, no link tracking,
+        // and the user's shortcut is never written back.
+        const DWORD resolveFlags =
+            MAKELONG(SLR_NO_UI | SLR_ANY_MATCH | SLR_NOUPDATE | SLR_NOSEARCH | SLR_NOTRACK,
+                     kResolveMilliseconds);
         wchar_t target[kPathCharacters] = {};
         if (SUCCEEDED(file->Load(path.c_str(), STGM_READ)) &&
             SUCCEEDED(link->Resolve(nullptr, resolveFlags)) &&
@@ -251,11 +271,11 @@ HRESULT STDMETHODCALLTYPE CDropTarget::DragEnter(IDataObject* data, DWORD /*keys
     endDrag(); // one that never left
     currentDrag = new WinDragContainer(data);
     currentDragTarget = this;
-    route(point, [](CFrame& frame, WinDragContainer& drag, const ViewPoint& at) {
+    const bool takes = route(point, [](CFrame& frame, WinDragContainer& drag, const ViewPoint& at) {
         frame.dragEntered(&drag, at);
-        return true;
+        return frame.takesDrop(&drag, at);
     });
-    *effect = chosenEffect(allowed);
+    if (takes) *effect = chosenEffect(allowed);
     return S_OK;
 }
 
@@ -264,11 +284,11 @@ HRESULT STDMETHODCALLTYPE CDropTarget::DragOver(DWORD /*keys*/, POINTL point, DW
     const DWORD allowed = *effect;
     *effect = DROPEFFECT_NONE;
     if (currentDragTarget != this || !frame_) return S_OK;
-    route(point, [](CFrame& frame, WinDragContainer& drag, const ViewPoint& at) {
+    const bool takes = route(point, [](CFrame& frame, WinDragContainer& drag, const ViewPoint& at) {
         frame.dragHovered(&drag, at);
-        return true;
+        return frame.takesDrop(&drag, at);
     });
-    *effect = chosenEffect(allowed);
+    if (takes) *effect = chosenEffect(allowed);
     return S_OK;
 }
 

@@ -30,9 +30,13 @@ public:
     PlatformImage& operator=(const PlatformImage&) = delete;
 
     Gdiplus::GpBitmap* bitmap() const { return bitmap_; }
+    // Every pixel's alpha is 255 (checked once, at load).
+    bool opaque() const { return opaque_; }
+    void setOpaque(bool opaque) { opaque_ = opaque; }
 
 private:
     Gdiplus::GpBitmap* bitmap_;
+    bool opaque_ = false;
 };
 
 class PlatformFont {
@@ -139,6 +143,77 @@ private:
     Gdiplus::GpStatus penStatus_ = Gdiplus::Ok;
     Gdiplus::GpStatus fillStatus_ = Gdiplus::Ok;
     Gdiplus::GpStatus textStatus_ = Gdiplus::Ok;
+};
+
+// A surface over a 32-bit DIB section selected into a memory device context, as a window's
+// paint is composed: images are drawn by GDI+ straight into the bits (fast everywhere), all
+// else (text, shapes) through the device context, so that it looks exactly as on the window.
+// image wraps the same bits.
+class ComposedSurface final : public DrawSurface {
+public:
+    ComposedSurface(HWND window, HDC memory, PlatformImage* image)
+        : onContext_(window, memory), onBits_(image) {}
+
+    bool canDraw() const override { return onContext_.canDraw() && onBits_.canDraw(); }
+    void setClip(const ViewRect& deviceRect) override {
+        onContext_.setClip(deviceRect);
+        onBits_.setClip(deviceRect);
+    }
+    void setStrokeColor(ViewColor color) override { onContext_.setStrokeColor(color); }
+    void setStrokeWidth(int32_t width) override { onContext_.setStrokeWidth(width); }
+    void setDotted(bool dotted) override { onContext_.setDotted(dotted); }
+    void setFillColor(ViewColor color) override { onContext_.setFillColor(color); }
+    void setTextColor(ViewColor color) override { onContext_.setTextColor(color); }
+    void setSmoothing(bool antialiased) override { onContext_.setSmoothing(antialiased); }
+    void strokeLine(float x0, float y0, float x1, float y1) override {
+        onContext_.strokeLine(x0, y0, x1, y1);
+    }
+    void fillPolygon(const SurfacePoint* points, int32_t count) override {
+        onContext_.fillPolygon(points, count);
+    }
+    void strokePolygon(const SurfacePoint* points, int32_t count, bool closed) override {
+        onContext_.strokePolygon(points, count, closed);
+    }
+    void fillRect(float x, float y, float width, float height) override {
+        onContext_.fillRect(x, y, width, height);
+    }
+    void fillRectPixels(int32_t x, int32_t y, int32_t width, int32_t height) override {
+        onContext_.fillRectPixels(x, y, width, height);
+    }
+    void strokeRect(float x, float y, float width, float height) override {
+        onContext_.strokeRect(x, y, width, height);
+    }
+    void fillEllipse(float x, float y, float width, float height) override {
+        onContext_.fillEllipse(x, y, width, height);
+    }
+    void strokeEllipse(float x, float y, float width, float height) override {
+        onContext_.strokeEllipse(x, y, width, height);
+    }
+    void fillArc(float x, float y, float width, float height, float startDegrees,
+                 float sweepDegrees) override {
+        onContext_.fillArc(x, y, width, height, startDegrees, sweepDegrees);
+    }
+    void strokeArc(float x, float y, float width, float height, float startDegrees,
+                   float sweepDegrees) override {
+        onContext_.strokeArc(x, y, width, height, startDegrees, sweepDegrees);
+    }
+    float textWidth(const char* text, PlatformFont* font) override {
+        return onContext_.textWidth(text, font);
+    }
+    float fontHeight(PlatformFont* font) override { return onContext_.fontHeight(font); }
+    void drawText(const char* text, PlatformFont* font, float x, float y, bool smooth) override {
+        onContext_.drawText(text, font, x, y, smooth);
+    }
+    void drawImage(PlatformImage* image, int32_t x, int32_t y, int32_t width, int32_t height,
+                   int32_t sourceX, int32_t sourceY, uint8_t alpha) override {
+        // What the device context drew must be in the bits before GDI+ draws over them.
+        GdiFlush();
+        onBits_.drawImage(image, x, y, width, height, sourceX, sourceY, alpha);
+    }
+
+private:
+    GdipSurface onContext_;
+    GdipSurface onBits_;
 };
 
 // --- resources -------------------------------------------------------------------------------
@@ -283,8 +358,12 @@ public:
     const char* nextItem(int32_t& size, int32_t& type) override;
     int32_t itemType(int32_t index) override;
     int32_t itemCount() override;
+    const char* resolvedFile(int32_t index) override;
 
 private:
+    // The path of file item index; empty when there is none.
+    std::wstring filePath(int32_t index);
+
     IDataObject* data_;
     int32_t count_ = 0;
     int32_t next_ = 0;
@@ -292,13 +371,15 @@ private:
 };
 
 // A shortcut (.lnk) replaced by its target's path (short form); false, the path unchanged,
-// when it cannot be resolved within 500 ms without asking the user.
+// when it cannot be resolved within 100 ms without asking the user. The shortcut is never
+// rewritten, and no search or link tracking runs.
 bool resolveShortcut(std::wstring& path);
 
 // The frame window's drop target: OLE drags over the window reach the frame's view tree as
 // dragEntered, dragHovered, dragExited and dropData with a WinDragContainer, at the point
-// the drag is at. Enter and over answer copy when allowed, else move, else link; a drop answers
-// that only when a view took the data, DROPEFFECT_NONE otherwise. Reference counted from 0.
+// the drag is at. Enter and over answer copy when allowed, else move, else link, over a view
+// that takes the drag, DROPEFFECT_NONE elsewhere; a drop answers that only when a view took
+// the data, DROPEFFECT_NONE otherwise. Reference counted from 0.
 class CDropTarget final : public IDropTarget {
 public:
     explicit CDropTarget(CFrame& frame);

@@ -225,6 +225,29 @@ GpBitmap* asArgb(GpBitmap* bitmap) {
     return converted;
 }
 
+// Whether every pixel of a 32-bit ARGB bitmap has alpha 255.
+bool everyPixelOpaque(GpBitmap* bitmap) {
+    UINT width = 0, height = 0;
+    GdipGetImageWidth(bitmap, &width);
+    GdipGetImageHeight(bitmap, &height);
+    const GpRect whole{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
+    BitmapData data{};
+    if (GdipBitmapLockBits(bitmap, &whole, ImageLockModeRead, PixelFormat32bppARGB, &data) != Ok)
+        return false;
+    bool opaque = true;
+    for (UINT y = 0; y < data.Height && opaque; ++y) {
+        const auto* row =
+            static_cast<const uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
+        for (UINT x = 0; x < data.Width; ++x)
+            if (row[x * 4 + 3] != 255) {
+                opaque = false;
+                break;
+            }
+    }
+    GdipBitmapUnlockBits(bitmap, &data);
+    return opaque;
+}
+
 } // namespace
 
 ResourceStream* openResourceStream(const ResourceRef& reference, const wchar_t* type) {
@@ -246,7 +269,10 @@ PlatformImage* loadResourceImage(const ResourceRef& reference) {
         stream->Release();
     }
     if (!bitmap) bitmap = win32::decodeBitmapResource(reference);
-    return bitmap ? new PlatformImage(win32::asArgb(bitmap)) : nullptr;
+    if (!bitmap) return nullptr;
+    auto* image = new PlatformImage(win32::asArgb(bitmap));
+    image->setOpaque(win32::everyPixelOpaque(image->bitmap()));
+    return image;
 }
 
 PlatformImage* createBlankImage(int32_t width, int32_t height) {
@@ -271,6 +297,10 @@ int32_t imageWidth(const PlatformImage* image) {
     UINT width = 0;
     if (image && image->bitmap()) GdipGetImageWidth(image->bitmap(), &width);
     return static_cast<int32_t>(width);
+}
+
+bool imageIsOpaque(const PlatformImage* image) {
+    return image && image->opaque();
 }
 
 int32_t imageHeight(const PlatformImage* image) {

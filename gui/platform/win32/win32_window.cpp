@@ -30,10 +30,10 @@
 
 #include "cdrawcontext.h"
 #include "cframe.h"
-#include "ctextedit.h"
 
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 namespace QXAGUI {
 namespace win32 {
@@ -76,6 +76,27 @@ void releaseFrameClass() {
 }
 
 // --- message decoding ----------------------------------------------------------------------
+
+// A draw context on the surface a paint is composed on.
+class ComposedContext final : public CDrawContext {
+public:
+    ComposedContext(CFrame* frame, std::unique_ptr<DrawSurface> surface, const ViewRect& clip)
+        : CDrawContext(frame, std::move(surface), clip) {}
+};
+
+// The rectangles a region is made of; empty when the system does not give them.
+std::vector<ViewRect> regionRectangles(HRGN region) {
+    std::vector<ViewRect> rectangles;
+    const DWORD size = GetRegionData(region, 0, nullptr);
+    if (size < sizeof(RGNDATAHEADER)) return rectangles;
+    std::vector<unsigned char> buffer(size);
+    auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+    if (GetRegionData(region, size, data) != size) return rectangles;
+    const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
+    for (DWORD i = 0; i < data->rdh.nCount; ++i)
+        rectangles.push_back({rects[i].left, rects[i].top, rects[i].right, rects[i].bottom});
+    return rectangles;
+}
 
 ViewPoint clientPoint(LPARAM lParam) {
     return {static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam))};
@@ -143,6 +164,7 @@ public:
     }
 
     ~Win32FrameWindow() override {
+        dropMemorySurface();
         if (window_) {
             revokeDrop();
             // Cleared first: the destroy message below then finds no frame and goes to
@@ -191,6 +213,11 @@ private:
     }
     void windowGone();
     void paint();
+    // The memory surface behind the window: a device context with a DIB of the window's size
+    // (also wrapped as an image for GDI+), made on first use and again after a resize. fresh:
+    // just made, holding nothing.
+    HDC memorySurface(HDC windowContext, bool& fresh);
+    void dropMemorySurface();
     void press(WPARAM wParam, LPARAM lParam, ButtonFlags extra);
     void release(WPARAM wParam, LPARAM lParam, ButtonFlags extra);
     LRESULT wheel(UINT message, WPARAM wParam, LPARAM lParam);
@@ -202,7 +229,67 @@ private:
     CDropTarget* dropTarget_ = nullptr;
     HCURSOR savedCursor_ = nullptr;
     bool cursorSaved_ = false;
+    HDC memoryContext_ = nullptr;
+    HBITMAP memoryBitmap_ = nullptr;
+    PlatformImage* memoryImage_ = nullptr; // the bitmap's bits, for GDI+
+    HGDIOBJ memoryPrevious_ = nullptr;
+    SIZE memorySize_{0, 0};
 };
+
+HDC Win32FrameWindow::memorySurface(HDC windowContext, bool& fresh) {
+    fresh = false;
+    RECT client{};
+    GetClientRect(window_, &client);
+    const SIZE size{client.right - client.left, client.bottom - client.top};
+    if (memoryContext_ && (size.cx != memorySize_.cx || size.cy != memorySize_.cy))
+        dropMemorySurface();
+    if (memoryContext_ || size.cx <= 0 || size.cy <= 0) return memoryContext_;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = size.cx;
+    info.bmiHeader.biHeight = -size.cy; // top-down rows, as GDI+ lays them out
+    info.bmiHeader.biPlanes = 1;
+    // 24 bits: a device context on a 32-bit bitmap makes some GDI+ implementations draw its
+    // text as if on an image with alpha, where it differs from the window's (or vanishes).
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC context = CreateCompatibleDC(windowContext);
+    HBITMAP bitmap = context
+                         ? CreateDIBSection(windowContext, &info, DIB_RGB_COLORS, &bits, nullptr, 0)
+                         : nullptr;
+    Gdiplus::GpBitmap* image = nullptr;
+    if (bitmap && bits &&
+        Gdiplus::DllExports::GdipCreateBitmapFromScan0(
+            size.cx, size.cy, (size.cx * 3 + 3) & ~3, PixelFormat24bppRGB, static_cast<BYTE*>(bits),
+            &image) != Gdiplus::Ok)
+        image = nullptr;
+    if (!image) {
+        if (bitmap) DeleteObject(bitmap);
+        if (context) DeleteDC(context);
+        return nullptr;
+    }
+    memoryContext_ = context;
+    memoryBitmap_ = bitmap;
+    memoryPrevious_ = SelectObject(context, bitmap);
+    memoryImage_ = new PlatformImage(image);
+    memorySize_ = size;
+    fresh = true;
+    return memoryContext_;
+}
+
+void Win32FrameWindow::dropMemorySurface() {
+    if (!memoryContext_) return;
+    delete memoryImage_;
+    SelectObject(memoryContext_, memoryPrevious_);
+    DeleteObject(memoryBitmap_);
+    DeleteDC(memoryContext_);
+    memoryImage_ = nullptr;
+    memoryContext_ = nullptr;
+    memoryBitmap_ = nullptr;
+    memoryPrevious_ = nullptr;
+    memorySize_ = {0, 0};
+}
 
 bool Win32FrameWindow::resizeWindows(int32_t width, int32_t height) {
     // The frame window and each window around it that it fills grow with it; the margins a
@@ -344,18 +431,48 @@ void Win32FrameWindow::paint() {
     HWND window = window_;
     RECT update{};
     if (!GetUpdateRect(window, &update, FALSE)) return;
+    // The update region's own rectangles: two knobs far apart are two small paints, not one
+    // of the box around both.
+    std::vector<ViewRect> areas;
+    if (HRGN region = CreateRectRgn(0, 0, 0, 0)) {
+        if (GetUpdateRgn(window, region, FALSE) != ERROR) areas = regionRectangles(region);
+        DeleteObject(region);
+    }
     PAINTSTRUCT paint{};
     HDC dc = BeginPaint(window, &paint);
-    const ViewRect area{paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right,
-                        paint.rcPaint.bottom};
-    if (dc) {
+    const ViewRect box{paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right,
+                       paint.rcPaint.bottom};
+    if (areas.empty()) areas.push_back(box);
+    bool fresh = false;
+    if (!dc) {
+        // Nothing to paint on.
+    } else if (COffscreenContext* backbuffer = frame_.backbuffer()) {
         auto* onWindow = new CDrawContext(&frame_, dc, window);
-        if (COffscreenContext* backbuffer = frame_.backbuffer()) {
-            frame_.paintArea(backbuffer, area);
-            backbuffer->copyTo(onWindow, area, area.topLeft());
+        frame_.paintArea(backbuffer, box);
+        backbuffer->copyTo(onWindow, box, box.topLeft());
+        onWindow->release();
+    } else if (HDC memory = memorySurface(dc, fresh)) {
+        // Composed on a memory device context, copied to the window once. A fresh surface
+        // holds nothing yet, so it is painted over the whole box it gives; outside the update
+        // region it holds what the window shows already, and the copy is clipped to that
+        // region anyway.
+        auto* onMemory = new ComposedContext(
+            &frame_, std::make_unique<ComposedSurface>(window, memory, memoryImage_),
+            {0, 0, memorySize_.cx, memorySize_.cy});
+        if (fresh) {
+            frame_.paintArea(onMemory, box);
         } else {
-            frame_.paintArea(onWindow, area);
+            for (const ViewRect& area : areas)
+                frame_.paintArea(onMemory, area);
         }
+        onMemory->release();
+        GdiFlush();
+        BitBlt(dc, box.left, box.top, box.width(), box.height(), memory, box.left, box.top,
+               SRCCOPY);
+    } else {
+        auto* onWindow = new CDrawContext(&frame_, dc, window);
+        for (const ViewRect& area : areas)
+            frame_.paintArea(onWindow, area);
         onWindow->release();
     }
     EndPaint(window, &paint);
@@ -403,15 +520,15 @@ void Win32FrameWindow::captureLost(HWND newOwner) {
 LRESULT Win32FrameWindow::editColours(UINT message, WPARAM wParam, LPARAM lParam) {
     // Only the box of the text edit that has the focus and is being edited gets its colours;
     // any other EDIT is drawn as the system draws it.
+    ViewColor ink, paper;
     CView* focus = frame_.focusedView();
-    if (focus && focus->isKindOf("CTextEdit")) {
-        auto* edit = static_cast<CTextEdit*>(focus);
-        auto* box = static_cast<Win32EditBox*>(edit->editBox());
-        if (edit->isEditing() && box && box->systemHandle() == reinterpret_cast<HWND>(lParam)) {
+    if (TextEditBox* open = focus ? focus->openEditBox(ink, paper) : nullptr) {
+        auto* box = static_cast<Win32EditBox*>(open);
+        if (box->systemHandle() == reinterpret_cast<HWND>(lParam)) {
             auto* dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, edit->inkColor().systemColor());
-            SetBkColor(dc, edit->paperColor().systemColor());
-            return reinterpret_cast<LRESULT>(box->replaceBrush(edit->paperColor().systemColor()));
+            SetTextColor(dc, ink.systemColor());
+            SetBkColor(dc, paper.systemColor());
+            return reinterpret_cast<LRESULT>(box->replaceBrush(paper.systemColor()));
         }
     }
     return DefWindowProcW(window_, message, wParam, lParam);

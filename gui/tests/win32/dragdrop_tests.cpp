@@ -264,19 +264,24 @@ protected:
     std::wstring folder_, target_, shortcut_;
 };
 
-TEST_F(ShortcutTest, ADraggedShortcutGivesItsTargetsPath) {
+TEST_F(ShortcutTest, ADraggedShortcutIsResolvedOnlyWhenAViewAsksForTheFile) {
     TestDataObject data;
     data.offerFiles({shortcut_});
     auto* drag = new win32::WinDragContainer(&data);
     const std::vector<Item> items = allItems(*drag);
-    drag->release();
+    // The items are the paths as dropped: nothing is resolved before a view takes files.
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].type, DragItemFile);
-    // The short form of the path is asked for: compare the long forms.
-    EXPECT_EQ(
-        lstrcmpiW(longPath(win32::widen(items[0].text.c_str())).c_str(), longPath(target_).c_str()),
-        0)
+    EXPECT_EQ(lstrcmpiW(win32::widen(items[0].text.c_str()).c_str(), shortcut_.c_str()), 0)
         << items[0].text;
+    // A view that takes files asks for the target. The short form of the path is asked for:
+    // compare the long forms.
+    const char* target = drag->resolvedFile(0);
+    ASSERT_NE(target, nullptr);
+    EXPECT_EQ(lstrcmpiW(longPath(win32::widen(target)).c_str(), longPath(target_).c_str()), 0)
+        << target;
+    EXPECT_EQ(drag->resolvedFile(1), nullptr);
+    drag->release();
     EXPECT_EQ(data.outstandingMedia, 0);
 }
 
@@ -347,19 +352,24 @@ protected:
     win32::CDropTarget* target_ = nullptr;
 };
 
-TEST_F(DropTargetTest, EnterAndOverAnswerCopyWhenAllowedElseMoveElseLink) {
-    EXPECT_EQ(enter(DROPEFFECT_COPY | DROPEFFECT_MOVE, 150, 50), DWORD(DROPEFFECT_COPY));
+TEST_F(DropTargetTest, OverATextEditEnterAndOverAnswerCopyWhenAllowedElseMoveElseLink) {
+    EXPECT_EQ(enter(DROPEFFECT_COPY | DROPEFFECT_MOVE, 30, 15), DWORD(DROPEFFECT_COPY));
     EXPECT_NE(win32::dragInProgress(), nullptr);
-    EXPECT_EQ(over(DROPEFFECT_MOVE, 150, 50), DWORD(DROPEFFECT_MOVE));
-    EXPECT_EQ(over(DROPEFFECT_MOVE | DROPEFFECT_LINK, 150, 50), DWORD(DROPEFFECT_MOVE));
-    EXPECT_EQ(over(DROPEFFECT_LINK, 150, 50), DWORD(DROPEFFECT_LINK));
-    EXPECT_EQ(over(DROPEFFECT_NONE, 150, 50), DWORD(DROPEFFECT_NONE));
+    EXPECT_EQ(over(DROPEFFECT_MOVE, 30, 15), DWORD(DROPEFFECT_MOVE));
+    EXPECT_EQ(over(DROPEFFECT_MOVE | DROPEFFECT_LINK, 30, 15), DWORD(DROPEFFECT_MOVE));
+    EXPECT_EQ(over(DROPEFFECT_LINK, 30, 15), DWORD(DROPEFFECT_LINK));
+    EXPECT_EQ(over(DROPEFFECT_NONE, 30, 15), DWORD(DROPEFFECT_NONE));
+    // Where no view takes the drag the cursor says so.
+    EXPECT_EQ(over(DROPEFFECT_COPY, 150, 50), DWORD(DROPEFFECT_NONE));
+    EXPECT_EQ(over(DROPEFFECT_COPY, 30, 15), DWORD(DROPEFFECT_COPY));
     EXPECT_EQ(target_->DragLeave(), S_OK);
     EXPECT_EQ(win32::dragInProgress(), nullptr);
+    EXPECT_EQ(enter(DROPEFFECT_COPY, 150, 50), DWORD(DROPEFFECT_NONE));
+    EXPECT_EQ(target_->DragLeave(), S_OK);
 }
 
 TEST_F(DropTargetTest, ADropNoViewTakesAnswersNone) {
-    EXPECT_EQ(enter(DROPEFFECT_MOVE, 150, 50), DWORD(DROPEFFECT_MOVE));
+    EXPECT_EQ(enter(DROPEFFECT_MOVE, 150, 50), DWORD(DROPEFFECT_NONE));
     // The source offered move: answering move would make it delete what nobody took.
     EXPECT_EQ(drop(DROPEFFECT_MOVE, 150, 50), DWORD(DROPEFFECT_NONE));
     EXPECT_TRUE(listener_.changed.empty());

@@ -6,18 +6,17 @@
 #include "reference_snapshots.h"
 #include "synth_layout.h"
 
+#include <objbase.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <thread>
 
 namespace {
 
 using ::testing::ElementsAre;
-
-// The editor's modal idle gives the host idle time at most every 100 ms; a press after this
-// pause reaches the host's idle.
-constexpr DWORD kModalIdlePauseMilliseconds = 120;
 
 const ControlPlacement& placement(int32_t tag) {
     for (const ControlPlacement& row : synthControlLayout)
@@ -196,7 +195,7 @@ TEST_F(OrivEditorWindow, AProgramChangeMovesEveryControlAtTheNextIdleAsAFreshEdi
 }
 
 TEST_F(OrivEditorWindow, ClosedByTheHostDuringAButtonsModalIdleItFinishesTheClickThenCloses) {
-    Sleep(kModalIdlePauseMilliseconds);
+    // The modal idle's first pass after opening is due at once: the press reaches the host.
     host_->onNextHostIdle([this] { host_->dispatch(EditorDetach); });
     host_->press(onButton(RangeButton16));
     ASSERT_EQ(host_->hostIdleRequests(), 1) << "the press gave the host no idle time";
@@ -212,7 +211,6 @@ TEST_F(OrivEditorWindow, ClosedByTheHostDuringAButtonsModalIdleItFinishesTheClic
 }
 
 TEST_F(OrivEditorWindow, ShutDownByTheHostDuringAButtonsModalIdleItEndsWithoutAWindow) {
-    Sleep(kModalIdlePauseMilliseconds);
     host_->onNextHostIdle([this] { host_->shutdown(); });
     host_->press(onButton(WaveButton2));
     ASSERT_EQ(host_->hostIdleRequests(), 1) << "the press gave the host no idle time";
@@ -269,6 +267,22 @@ TEST(OrivEditorSnapshot, MatchesEachReferenceImage) {
 TEST(OrivEditorSnapshot, WithTheCutoffKnobMovedNoLongerMatches) {
     // The first reference is the default program, its cutoff knob at the top.
     EXPECT_TRUE(aChangedSnapshotDiffers("Oriv", "oriv", "VcfCut=0"));
+}
+
+// A host that builds instances on a worker thread keeps that thread's apartment its own: the
+// editor initialises OLE only on its window's thread, when the window is made.
+TEST(OrivInstanceThread, BuildingAnInstanceLeavesTheThreadFreeToJoinTheMultithreadedApartment) {
+    std::string error;
+    HRESULT joined = E_FAIL;
+    std::thread worker([&] {
+        std::unique_ptr<EditorHost> host = EditorHost::load("Oriv", error);
+        if (!host) return;
+        joined = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (SUCCEEDED(joined)) CoUninitialize();
+    });
+    worker.join();
+    ASSERT_TRUE(error.empty()) << error;
+    EXPECT_EQ(joined, S_OK);
 }
 
 } // namespace
