@@ -9,7 +9,8 @@
 // Reads the whole file. False with `error` ("cannot open: <reason>", "is a directory", ...).
 bool readFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
 
-// Creates or replaces the file with `bytes`. False with `error` when it cannot be written.
+// Creates or replaces the file with `bytes`. False with `error` when it cannot be written; a
+// partially written file is removed.
 bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 
 // False with `error` when `path` cannot become a file: its folder is missing, or it names a
