@@ -82,16 +82,6 @@ start_display() {
         return
     done
 }
-# One wineserver for the whole Windows run: without it every test executable pays the
-# server's start and its shutdown after the last process (seconds each). The prefix is made
-# first (scripts/wine-run.sh waits for the server to end while it makes one).
-keep_wineserver() {
-    local dir=$1
-    [ -x "$dir/bin/qxahost.exe" ] && command -v wineserver >/dev/null || return 0
-    scripts/wine-run.sh "$dir/bin/qxahost.exe" --version >/dev/null || return 0
-    WINEPREFIX="$dir/wineprefix" wineserver -w
-    WINEPREFIX="$dir/wineprefix" wineserver -p
-}
 cleanup() {
     for dir in "${wine_dirs[@]}"; do
         [ -d "$dir/wineprefix" ] && WINEPREFIX="$dir/wineprefix" wineserver -k 2>/dev/null
@@ -111,9 +101,11 @@ build_preset() {
 }
 
 # Cases of a GoogleTest XML report as "passed failed skipped"; nothing when the report lacks
-# a count, is cut short, or its suites do not add up to its total.
+# a count, is cut short, or its suites do not add up to its total. A failure's message (CDATA)
+# may quote anything, XML included, so its lines are not read.
 gtest_counts() {
     awk '
+        in_cdata { if (index($0, "]]>")) in_cdata = 0; next }
         function count(line, key) {
             if (!match(line, " " key "=\"[0-9]+\"")) { incomplete = 1; return 0 }
             return substr(line, RSTART + length(key) + 3, RLENGTH - length(key) - 4) + 0
@@ -125,6 +117,7 @@ gtest_counts() {
             skips += count($0, "disabled") + count($0, "skipped")
         }
         /<\/testsuites>/ { closed = 1 }
+        /<!\[CDATA\[/ && !index(substr($0, index($0, "<![CDATA[")), "]]>") { in_cdata = 1 }
         END {
             if (!header || !closed || incomplete || cases != total) exit 1
             print cases - failures - skips, failures, skips
@@ -138,9 +131,11 @@ gtest_skips() {
             if (!match(line, " " key "=\"[^\"]*\"")) return ""
             return substr(line, RSTART + length(key) + 3, RLENGTH - length(key) - 4)
         }
+        in_cdata { if (index($0, "]]>")) in_cdata = 0; next }
         /<testcase / && (/ result="skipped"/ || / result="suppressed"/ || / status="notrun"/) {
             print attribute($0, "classname") "." attribute($0, "name")
-        }' "$1"
+        }
+        /<!\[CDATA\[/ && !index(substr($0, index($0, "<![CDATA[")), "]]>") { in_cdata = 1 }' "$1"
 }
 
 # ctest's JUnit report as "name|status|skip message" lines, one per registered test.
@@ -173,7 +168,6 @@ run_suite() {
     if grep -rqs --include=CTestTestfile.cmake wine-run.sh "$dir"; then
         start_display
         wine_dirs+=("$dir")
-        keep_wineserver "$dir"
     fi
     [ -n "$pinned_threads" ] && selection=(-L '^threads$')
     echo "== $label tests"

@@ -69,6 +69,11 @@ report 5 2 0 0 >"$dir/reports/two-fail.xml"
 gtest unit 1 two-fail.xml
 expect "3 passed, 2 failed, 0 skipped" 1
 
+tree failure-quoting-a-report
+report 2 1 0 0 | sed 's|<testcase name="Case" status="run" result="completed" time="0" classname="Suite" />|<testcase name="Case" status="run" result="completed" time="0" classname="Suite">\n<failure message="x" type=""><![CDATA[it printed:\n  <testsuite name="Quoted" tests="9" failures="0" disabled="0" skipped="0" errors="0">\n]]></failure>\n</testcase>|' >"$dir/reports/quoting.xml"
+gtest unit 1 quoting.xml
+expect "1 passed, 1 failed, 0 skipped" 1
+
 tree report-without-counts
 report 4 0 0 0 | sed 's/ tests="4"//' >"$dir/reports/broken.xml"
 gtest unit 0 broken.xml
