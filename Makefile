@@ -8,9 +8,6 @@ PRESETS := linux windows
 WERROR := $(if $(CI),ON,OFF)
 # One build job per processor.
 JOBS := $(shell nproc 2>/dev/null || echo 2)
-# The compiler cache hashes paths relative to the checkout, so every clone shares its entries.
-export CCACHE_BASEDIR ?= $(CURDIR)
-export CCACHE_NOHASHDIR ?= 1
 
 demo: build
 	scripts/demo.sh

@@ -1,12 +1,16 @@
 # Flags and helpers shared by every target of the project.
 
 # A compiler cache when one is installed: rebuilds of unchanged sources (another build tree of
-# the same sources, a clean clone) cost a look-up. The Makefile sets its base folder, so paths
-# inside the tree hash the same from any checkout.
+# the same sources, a clean clone) cost a look-up. Its settings travel with the launcher, so a
+# fresh machine and a direct `cmake --build` get them too: paths inside the checkout hash
+# relative to it (every clone shares entries), and the sloppiness that precompiled headers need.
 find_program(QXA_CCACHE ccache)
 if(QXA_CCACHE)
-  set(CMAKE_C_COMPILER_LAUNCHER ${QXA_CCACHE})
-  set(CMAKE_CXX_COMPILER_LAUNCHER ${QXA_CCACHE})
+  set(QXA_CCACHE_LAUNCHER env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=1
+      CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+      ${QXA_CCACHE})
+  set(CMAKE_C_COMPILER_LAUNCHER ${QXA_CCACHE_LAUNCHER})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${QXA_CCACHE_LAUNCHER})
 endif()
 
 # Warnings for the project's own code (third-party code is built without them).

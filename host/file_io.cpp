@@ -85,6 +85,9 @@ bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,
     const bool closed = std::fclose(file.release()) == 0;
     if (!written || !closed) {
         error = std::string("cannot write: ") + std::strerror(errno ? errno : EIO);
+        // A partial file would pass for a result. Only a plain file: the output may be a device.
+        std::error_code code;
+        if (std::filesystem::is_regular_file(path, code)) std::filesystem::remove(path, code);
         return false;
     }
     return true;

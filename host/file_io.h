@@ -17,7 +17,8 @@ void setBinaryMode(std::FILE* stream);
 // "is a directory", ...).
 bool readFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
 
-// Creates or replaces the file with `bytes`. False with `error` when it cannot be written.
+// Creates or replaces the file with `bytes`. False with `error` when it cannot be written; a
+// partially written file is removed.
 bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 
 // False with `error` when `path` cannot become a file: its folder is missing, or it names a

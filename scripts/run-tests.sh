@@ -8,12 +8,19 @@
 # complete report, a test that ctest could not start, a failed build and a ctest run that failed
 # without naming a failing test each count as one failure. Exits non-zero on any failure.
 #
+# Nothing drops out in silence: each preset's count of skipped cases is pinned in
+# scripts/expected-counts.txt, and a different count fails the run, naming the skipped cases;
+# the linux-tsan run selects the thread tests by their label (cmake/QxaTesting.cmake) and
+# fails when fewer ran than pinned; GTEST_* variables of the caller are cleared.
+#
 # usage: run-tests.sh [--build] [PRESET | BUILD_DIR ...]     (default: linux windows)
 #   --build    configure and build each preset first (-DQXA_WERROR from $QXA_WERROR, default
 #              OFF); a preset whose build fails counts as one failure and its tests do not run
 #   PRESET     a configure preset, built in build/PRESET; linux-tsan builds and runs only the
-#              thread tests and the validation battery
-#   BUILD_DIR  any path with a slash: a configured build tree, tested as it is
+#              thread tests (label `threads`)
+#   BUILD_DIR  any path with a slash: a configured build tree, tested as it is (its counts are
+#              checked when the counts file has a line for its folder's name)
+# QXA_EXPECTED_COUNTS names another counts file (the runner's own tests use one).
 set -uo pipefail
 
 build=0
@@ -34,13 +41,24 @@ for arg in "$@"; do
     *) targets+=("$arg") ;;
     esac
 done
+counts_file=${QXA_EXPECTED_COUNTS:-}
+[ -z "$counts_file" ] || counts_file=$(cd "$(dirname "$counts_file")" && pwd)/$(basename "$counts_file")
 cd "$(dirname "$0")/.." || exit 2
 [ ${#targets[@]} -gt 0 ] || targets=(linux windows)
+counts_file=${counts_file:-$PWD/scripts/expected-counts.txt}
+
+# A filter, repeat count or shard inherited from the caller would shrink every run.
+while read -r name; do unset "$name"; done < <(compgen -e | grep '^GTEST_')
 
 jobs=$(nproc 2>/dev/null || echo 2)
-# The ThreadSanitizer build holds only what exercises threads.
-tsan_targets=(qxahost oriv_plugin malvoree_plugin oriv_thread_tests malvoree_thread_tests oriv_editor_tests malvoree_editor_tests)
-tsan_tests='^(oriv_thread_tests|malvoree_thread_tests|oriv_editor_tests|malvoree_editor_tests|validate_oriv|validate_malvoree)$'
+
+# expected NAME KEY: the pinned value of KEY (skipped, threads) for a preset or build folder.
+expected() {
+    [ -f "$counts_file" ] || return 0
+    awk -v name="$1" -v key="$2" '
+        $1 == name { for (i = 2; i <= NF; i++) if (index($i, key "=") == 1) print substr($i, length(key) + 2) }
+    ' "$counts_file"
+}
 
 passed=0
 failed=0
@@ -65,26 +83,29 @@ start_display() {
     done
 }
 cleanup() {
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     for dir in "${wine_dirs[@]}"; do
         [ -d "$dir/wineprefix" ] && WINEPREFIX="$dir/wineprefix" wineserver -k 2>/dev/null
     done
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     true
 }
 trap cleanup EXIT
 
 build_preset() {
     local preset=$1 selection=()
-    [ "$preset" = linux-tsan ] && selection=(--target "${tsan_targets[@]}")
+    # A thread-test run builds only what its tests run and load.
+    [ -n "$(expected "$preset" threads)" ] && selection=(--target qxa_thread_tests)
     echo "== $preset build"
     cmake --preset "$preset" -DQXA_WERROR="${QXA_WERROR:-OFF}" >/dev/null &&
         cmake --build --preset "$preset" --parallel "$jobs" "${selection[@]}"
 }
 
 # Cases of a GoogleTest XML report as "passed failed skipped"; nothing when the report lacks
-# a count, is cut short, or its suites do not add up to its total.
+# a count, is cut short, or its suites do not add up to its total. A failure's message (CDATA)
+# may quote anything, XML included, so its lines are not read.
 gtest_counts() {
     awk '
+        in_cdata { if (index($0, "]]>")) in_cdata = 0; next }
         function count(line, key) {
             if (!match(line, " " key "=\"[0-9]+\"")) { incomplete = 1; return 0 }
             return substr(line, RSTART + length(key) + 3, RLENGTH - length(key) - 4) + 0
@@ -96,10 +117,25 @@ gtest_counts() {
             skips += count($0, "disabled") + count($0, "skipped")
         }
         /<\/testsuites>/ { closed = 1 }
+        /<!\[CDATA\[/ && !index(substr($0, index($0, "<![CDATA[")), "]]>") { in_cdata = 1 }
         END {
             if (!header || !closed || incomplete || cases != total) exit 1
             print cases - failures - skips, failures, skips
         }' "$1"
+}
+
+# The skipped and disabled cases of a GoogleTest report, one "Suite.Case" a line.
+gtest_skips() {
+    awk '
+        function attribute(line, key) {
+            if (!match(line, " " key "=\"[^\"]*\"")) return ""
+            return substr(line, RSTART + length(key) + 3, RLENGTH - length(key) - 4)
+        }
+        in_cdata { if (index($0, "]]>")) in_cdata = 0; next }
+        /<testcase / && (/ result="skipped"/ || / result="suppressed"/ || / status="notrun"/) {
+            print attribute($0, "classname") "." attribute($0, "name")
+        }
+        /<!\[CDATA\[/ && !index(substr($0, index($0, "<![CDATA[")), "]]>") { in_cdata = 1 }' "$1"
 }
 
 # ctest's JUnit report as "name|status|skip message" lines, one per registered test.
@@ -119,18 +155,21 @@ junit_tests() {
 }
 
 run_suite() {
-    local label=$1 dir=$2 selection=() list junit status before
+    local label=$1 dir=$2 selection=() list junit status before skipped_before ran=0
+    local pinned_skips pinned_threads skipped_cases=()
     list=$dir/googletest-executables.txt
     junit=$dir/ctest-junit.xml
     if [ ! -f "$list" ]; then
         problem "$label: $list is missing; configure the build again"
         return
     fi
+    pinned_skips=$(expected "$(basename "$dir")" skipped)
+    pinned_threads=$(expected "$(basename "$dir")" threads)
     if grep -rqs --include=CTestTestfile.cmake wine-run.sh "$dir"; then
         start_display
         wine_dirs+=("$dir")
     fi
-    [ "$label" = linux-tsan ] && selection=(-R "$tsan_tests")
+    [ -n "$pinned_threads" ] && selection=(-L '^threads$')
     echo "== $label tests"
     rm -f "$dir"/test-results/*.xml "$junit"
     ctest --test-dir "$dir" --output-on-failure --parallel "$jobs" --no-tests=error \
@@ -142,22 +181,28 @@ run_suite() {
     fi
 
     before=$failed
+    skipped_before=$skipped
     local name result message counts
     while IFS='|' read -r name result message; do
         case $result in
         disabled)
             skipped=$((skipped + 1))
+            skipped_cases+=("$name")
             continue
             ;;
         notrun)
             # ctest also reports a test whose executable is missing as not run.
             case $message in
-            SKIP_*) skipped=$((skipped + 1)) ;;
+            SKIP_*)
+                skipped=$((skipped + 1))
+                skipped_cases+=("$name")
+                ;;
             *) problem "$label: $name did not run: ${message:-no reason given}" ;;
             esac
             continue
             ;;
         esac
+        ran=$((ran + 1))
         if grep -qxF "$name" "$list"; then
             local report=$dir/test-results/$name.xml
             if [ ! -f "$report" ]; then
@@ -169,6 +214,9 @@ run_suite() {
                 passed=$((passed + p))
                 failed=$((failed + f))
                 skipped=$((skipped + s))
+                while read -r case_name; do
+                    [ -n "$case_name" ] && skipped_cases+=("$name: $case_name")
+                done < <(gtest_skips "$report")
                 # A crash or a leak report after the report was written still fails it.
                 [ "$result" != run ] && [ "$f" -eq 0 ] &&
                     problem "$label: $name failed after writing a report without failures"
@@ -181,6 +229,27 @@ run_suite() {
     done < <(junit_tests "$junit")
     [ "$status" -ne 0 ] && [ "$failed" -eq "$before" ] &&
         problem "$label: ctest failed (exit status $status) but its report names no failing test"
+
+    local suite_skips=$((skipped - skipped_before))
+    if [ -n "$pinned_skips" ]; then
+        echo "== $label: $suite_skips cases skipped, $pinned_skips expected"
+        if [ "$suite_skips" -ne "$pinned_skips" ]; then
+            problem "$label: $suite_skips cases skipped, but $counts_file expects $pinned_skips;" \
+                "the skipped cases:$(printf '\n    %s' "${skipped_cases[@]}")"
+        fi
+    elif [ -z "${label##*/*}" ]; then
+        echo "== $label: $suite_skips cases skipped (no count pinned for this folder)"
+    else
+        problem "$label: $counts_file pins no count of skipped cases for this preset" \
+            "($suite_skips skipped)"
+    fi
+    if [ -n "$pinned_threads" ]; then
+        echo "== $label: $ran thread tests ran, at least $pinned_threads expected"
+        [ "$ran" -lt "$pinned_threads" ] &&
+            problem "$label: only $ran ctest entries labelled 'threads' ran, $counts_file" \
+                "expects at least $pinned_threads: a thread test lost its THREADS word" \
+                "(cmake/QxaTesting.cmake) or its executable"
+    fi
 }
 
 for target in "${targets[@]}"; do

@@ -8,14 +8,14 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-MidiFile decode(const Bytes& bytes) {
+MidiFile decodeSmf(const Bytes& bytes) {
     MidiFile file;
     std::string error;
     EXPECT_TRUE(parseMidiFile(bytes.data(), bytes.size(), file, error)) << error;
     return file;
 }
 
-std::string refusal(const Bytes& bytes) {
+std::string smfRefusal(const Bytes& bytes) {
     MidiFile file;
     std::string error;
     EXPECT_FALSE(parseMidiFile(bytes.data(), bytes.size(), file, error));
@@ -51,7 +51,7 @@ Bytes concat(std::initializer_list<Bytes> parts) {
 TEST(MidiFileReading, RunningStatusAndMessageLengths) {
     // Note-on with status, a second note under running status, program change and channel
     // pressure (one data byte each, the second under running status), pitch bend.
-    const MidiFile file = decode(
+    const MidiFile file = decodeSmf(
         smfImage(0, 96, {track({0x00, 0x91, 60, 100,  0x10, 64,   90,   0x00, 0xC1, 5,  0x00, 6,
                                 0x05, 0xD1, 33, 0x00, 0xE1, 0x00, 0x40, 0x00, 0x81, 60, 0})}));
     ASSERT_EQ(file.events.size(), 7u);
@@ -68,10 +68,10 @@ TEST(MidiFileReading, RunningStatusAndMessageLengths) {
 
 TEST(MidiFileReading, SkipsSysExAndMetaEventsButKeepsTheirTime) {
     const MidiFile file =
-        decode(smfImage(0, 96, {track({0x00, 0x90, 60,   100,              // note on
-                                       0x05, 0xF0, 0x03, 0x7E, 0x09, 0xF7, // SysEx
-                                       0x05, 0xFF, 0x03, 0x02, 'h',  'i',  // track name
-                                       0x05, 0x90, 64,   0})}));           // note 64 off
+        decodeSmf(smfImage(0, 96, {track({0x00, 0x90, 60,   100,              // note on
+                                          0x05, 0xF0, 0x03, 0x7E, 0x09, 0xF7, // SysEx
+                                          0x05, 0xFF, 0x03, 0x02, 'h',  'i',  // track name
+                                          0x05, 0x90, 64,   0})}));           // note 64 off
     ASSERT_EQ(file.events.size(), 2u);
     EXPECT_EQ(file.events[1].tick, 15);
     EXPECT_EQ(file.events[1].bytes[1], 64);
@@ -86,22 +86,23 @@ TEST(MidiFileReading, SysExAndMetaEventsCancelRunningStatus) {
                                    tempoEvent(0, 400000)};
     for (const Bytes& interruption : interruptions) {
         const Bytes body = concat({{0x00, 0x91, 60, 100}, interruption, {0x00, 62, 100}});
-        EXPECT_EQ(refusal(smfImage(0, 96, {track(body)})),
+        EXPECT_EQ(smfRefusal(smfImage(0, 96, {track(body)})),
                   "track 1: malformed: data byte 0x3E without a status byte")
             << int(interruption[1]);
     }
     // A new status byte after the meta event runs again.
-    const MidiFile file = decode(smfImage(0, 96,
-                                          {track(concat({{0x00, 0x91, 60, 100},
-                                                         tempoEvent(0, 400000),
-                                                         {0x00, 0x92, 62, 100, 0x00, 64, 100}}))}));
+    const MidiFile file =
+        decodeSmf(smfImage(0, 96,
+                           {track(concat({{0x00, 0x91, 60, 100},
+                                          tempoEvent(0, 400000),
+                                          {0x00, 0x92, 62, 100, 0x00, 64, 100}}))}));
     ASSERT_EQ(file.events.size(), 3u);
     EXPECT_EQ(file.events[2].bytes[0], 0x92);
     EXPECT_EQ(file.events[2].bytes[1], 64);
 }
 
 TEST(MidiFileReading, Format1TracksMergeByTimeThenTrackOrder) {
-    const MidiFile file = decode(smfImage(
+    const MidiFile file = decodeSmf(smfImage(
         1, 480,
         {track(tempoEvent(0, 400000)),
          track({0x00, 0x90, 1, 1, 0x0A, 0x90, 3, 1}),                      // ticks 0 and 10
@@ -160,7 +161,7 @@ TEST(MidiFileTiming, AHundredThousandTempoChangesConvertInOnePass) {
 }
 
 TEST(MidiFileTiming, TempoEventsOfAnyTrackFormTheTempoMap) {
-    const MidiFile file = decode(smfImage(
+    const MidiFile file = decodeSmf(smfImage(
         1, 480,
         {track({0x00, 0x90, 60, 1, 0x8F, 0x00, 0x80, 60, 0}), // note off at tick 1920
          track(concat({tempoEvent(0, 500000),
@@ -171,7 +172,7 @@ TEST(MidiFileTiming, TempoEventsOfAnyTrackFormTheTempoMap) {
 }
 
 TEST(MidiFileTiming, SmpteDivisionCountsTicksPerSecond) {
-    MidiFile file = decode(
+    MidiFile file = decodeSmf(
         smfImage(0, static_cast<uint16_t>((0x100 - 25) << 8 | 40), {track({0x00, 0x90, 60, 1})}));
     EXPECT_EQ(file.framesPerSecond, 25);
     EXPECT_EQ(file.tickToSample(1000, 44100), 44100);
@@ -188,7 +189,7 @@ TEST(MidiFileReading, EveryCutOfAFileIsRefusedAsTruncated) {
         {track(tempoEvent(0, 600000)), track({0x00, 0x90, 60, 100, 0x81, 0x00, 0x80, 60, 0})});
     for (size_t size = 4; size < bytes.size(); ++size) {
         Bytes cut(bytes.begin(), bytes.begin() + static_cast<long>(size));
-        const std::string error = refusal(cut);
+        const std::string error = smfRefusal(cut);
         EXPECT_NE(error.find("truncated"), std::string::npos) << "cut at " << size << ": " << error;
     }
 }
@@ -215,7 +216,7 @@ TEST(MidiFileReading, RefusesMalformedAndUnsupportedFilesWithTheReason) {
          "track 2: malformed: a tempo event with 2 bytes"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(refusal(c.bytes).rfind(c.message, 0), 0u) << refusal(c.bytes);
+        EXPECT_EQ(smfRefusal(c.bytes).rfind(c.message, 0), 0u) << smfRefusal(c.bytes);
 }
 
 TEST(MidiFileReading, ForeignChunksAreSkippedAndMissingEndOfTrackIsTolerated) {
@@ -223,7 +224,7 @@ TEST(MidiFileReading, ForeignChunksAreSkippedAndMissingEndOfTrackIsTolerated) {
     // A foreign chunk between the header and the track.
     const Bytes foreign = {'X', 'Y', 'Z', 'W', 0, 0, 0, 2, 0xAB, 0xCD};
     bytes.insert(bytes.begin() + 14, foreign.begin(), foreign.end());
-    const MidiFile file = decode(bytes);
+    const MidiFile file = decodeSmf(bytes);
     ASSERT_EQ(file.events.size(), 2u);
     EXPECT_EQ(file.endTick, 16);
 }

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -29,7 +30,9 @@ struct ValidateOptions {
     bool json = false;
     std::vector<std::string> only;
     std::vector<std::string> skip;
-    double checkTimeout = kDefaultCheckTimeoutSeconds;
+    // "SECONDS" for every check, or "CHECK=SECONDS" for one: a bound on hangs only.
+    std::vector<std::string> checkTimeouts;
+    std::string reportPath;
     // Child side.
     std::string runOneCheck;
     std::string resultFile;
@@ -69,6 +72,66 @@ std::string helpFooter() {
               "seed is printed;\n--seed with --only repeats one check exactly. Exit status: 0 "
               "when no check fails.";
     return footer;
+}
+
+std::string xmlEscaped(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// The results in the JUnit XML form that GoogleTest writes, one test case per check, so that a
+// test runner counts each check, and a skipped one as skipped rather than passed.
+bool writeJUnitReport(const std::string& path, const std::string& pluginPath,
+                      const std::vector<CheckRecord>& records, int failed, int skipped) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    double total = 0.0;
+    for (const CheckRecord& record : records)
+        total += record.seconds;
+    const std::string suite = xmlEscaped(std::filesystem::path(pluginPath).filename().string());
+    std::fprintf(file,
+                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                 "<testsuites tests=\"%zu\" failures=\"%d\" disabled=\"0\" errors=\"0\" "
+                 "time=\"%.3f\" name=\"qxahost validate\">\n"
+                 "  <testsuite name=\"%s\" tests=\"%zu\" failures=\"%d\" disabled=\"0\" "
+                 "skipped=\"%d\" errors=\"0\" time=\"%.3f\">\n",
+                 records.size(), failed, total, suite.c_str(), records.size(), failed, skipped,
+                 total);
+    for (const CheckRecord& record : records) {
+        const std::string reason = xmlEscaped(singleLine(record.reason));
+        std::fprintf(file,
+                     "    <testcase name=\"%s\" status=\"run\" result=\"%s\" time=\"%.3f\" "
+                     "classname=\"%s\">\n",
+                     record.name.c_str(),
+                     record.status == CheckStatus::Skip ? "skipped" : "completed", record.seconds,
+                     suite.c_str());
+        if (record.status == CheckStatus::Fail)
+            std::fprintf(file, "      <failure message=\"%s\" type=\"\"/>\n", reason.c_str());
+        if (record.status == CheckStatus::Skip)
+            std::fprintf(file, "      <skipped message=\"%s\"/>\n", reason.c_str());
+        std::fprintf(file, "    </testcase>\n");
+    }
+    std::fprintf(file, "  </testsuite>\n</testsuites>\n");
+    const bool written = std::ferror(file) == 0;
+    return std::fclose(file) == 0 && written;
 }
 
 // --- child side -----------------------------------------------------------------------------
@@ -155,6 +218,27 @@ CheckRecord judge(const std::string& name, const CheckProcessResult& process,
     return record;
 }
 
+// Seconds a check may take before it counts as hung; the last matching entry wins.
+double checkTimeout(const ValidateOptions& options, const std::string& name) {
+    double seconds = kDefaultCheckTimeoutSeconds;
+    for (const std::string& entry : options.checkTimeouts) {
+        const auto equals = entry.find('=');
+        if (equals != std::string::npos && entry.substr(0, equals) != name) continue;
+        const std::string value = equals == std::string::npos ? entry : entry.substr(equals + 1);
+        char* end = nullptr;
+        const double parsed = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0' || !(parsed > 0.0)) {
+            std::fprintf(stderr,
+                         "qxahost validate: --check-timeout '%s' is not SECONDS or "
+                         "CHECK=SECONDS\n",
+                         entry.c_str());
+            throw CLI::RuntimeError(2);
+        }
+        seconds = parsed;
+    }
+    return seconds;
+}
+
 std::vector<const CheckDefinition*> selectChecks(const ValidateOptions& options) {
     for (const auto* names : {&options.only, &options.skip})
         for (const std::string& name : *names)
@@ -219,8 +303,9 @@ void validate(const ValidateOptions& options) {
             "--strictness",    std::to_string(options.strictness),
             "--seed",          std::to_string(options.seed)};
         const auto start = std::chrono::steady_clock::now();
-        const CheckProcessResult process = runCheckProcess(arguments, options.checkTimeout);
-        CheckRecord record = judge(check->name, process, options.checkTimeout);
+        const double timeout = checkTimeout(options, check->name);
+        const CheckProcessResult process = runCheckProcess(arguments, timeout);
+        CheckRecord record = judge(check->name, process, timeout);
         record.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         passed += record.status == CheckStatus::Pass;
@@ -263,9 +348,15 @@ void validate(const ValidateOptions& options) {
             "%s\n",
             report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
     } else {
-        std::printf("%d passed, %d failed\n", passed, failed);
+        std::printf("%d passed, %d failed, %d skipped\n", passed, failed, skipped);
     }
     std::fflush(stdout);
+    if (!options.reportPath.empty() &&
+        !writeJUnitReport(options.reportPath, options.pluginPath, records, failed, skipped)) {
+        std::fprintf(stderr, "qxahost validate: cannot write the report %s\n",
+                     options.reportPath.c_str());
+        throw CLI::RuntimeError(1);
+    }
     if (failed > 0) throw CLI::RuntimeError(1);
 }
 
@@ -302,9 +393,14 @@ void addValidateCommand(CLI::App& app) {
                      "Leave these checks out (repeat or separate with commas)")
         ->type_name("CHECKS")
         ->delimiter(',');
+    command->add_option("--report", options->reportPath,
+                        "Also write the results to this file as a JUnit XML report (each check a "
+                        "test case)");
     command
-        ->add_option("--check-timeout", options->checkTimeout,
-                     "Seconds a check may take before it counts as hung")
+        ->add_option("--check-timeout", options->checkTimeouts,
+                     "Seconds a check may take before it counts as hung: SECONDS for every "
+                     "check, CHECK=SECONDS for one")
+        ->delimiter(',')
         ->group("");
     command->add_option("--run-one-check", options->runOneCheck)->group("");
     command->add_option("--result-file", options->resultFile)->group("");

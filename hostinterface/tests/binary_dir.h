@@ -1,6 +1,8 @@
 // Where the test executable lives: every plug-in and qxahost are built into the same folder.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -58,7 +60,23 @@ struct CommandResult {
     std::string output; // standard output and standard error together
 };
 
+// The exit status the test registration gives every sanitizer report (cmake/QxaTesting.cmake):
+// the programs' own codes for bad input (1, 2) must not hide one.
+constexpr int kSanitizerExitCode = 66;
+
+// True when a child's output or exit status shows a sanitizer report. The output is searched too:
+// a test executable run outside ctest does not have the exit status set.
+inline bool sanitizerReported(const std::string& output, int exitCode) {
+    if (exitCode == kSanitizerExitCode) return true;
+    for (const char* marker : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
+                               "WARNING: ThreadSanitizer", ": runtime error: "})
+        if (output.find(marker) != std::string::npos) return true;
+    return false;
+}
+
 // Runs a program from the binary folder with the given arguments (already quoted as needed).
+// A sanitizer report from the program fails the calling test, whatever the test expects of the
+// exit status.
 inline CommandResult runTool(const std::string& tool, const std::string& arguments) {
     static int counter = 0;
     const std::string outputPath =
@@ -84,6 +102,10 @@ inline CommandResult runTool(const std::string& tool, const std::string& argumen
     result.output = text.str();
     file.close();
     std::remove(outputPath.c_str());
+    if (sanitizerReported(result.output, result.exitCode))
+        ADD_FAILURE() << tool << ' ' << arguments << " ended with a sanitizer report (exit status "
+                      << result.exitCode << "):\n"
+                      << result.output;
     return result;
 }
 

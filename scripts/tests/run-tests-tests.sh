@@ -45,7 +45,7 @@ plain() {
 
 # expect SUMMARY EXIT_STATUS [run-tests.sh options]: runs the runner on the current tree.
 expect() {
-    local summary=$1 status=$2 output code
+    local summary=$1 status=$2 code
     shift 2
     output=$("$runner" "$@" "$dir" 2>&1)
     code=$?
@@ -68,6 +68,11 @@ tree failing-cases
 report 5 2 0 0 >"$dir/reports/two-fail.xml"
 gtest unit 1 two-fail.xml
 expect "3 passed, 2 failed, 0 skipped" 1
+
+tree failure-quoting-a-report
+report 2 1 0 0 | sed 's|<testcase name="Case" status="run" result="completed" time="0" classname="Suite" />|<testcase name="Case" status="run" result="completed" time="0" classname="Suite">\n<failure message="x" type=""><![CDATA[it printed:\n  <testsuite name="Quoted" tests="9" failures="0" disabled="0" skipped="0" errors="0">\n]]></failure>\n</testcase>|' >"$dir/reports/quoting.xml"
+gtest unit 1 quoting.xml
+expect "1 passed, 1 failed, 0 skipped" 1
 
 tree report-without-counts
 report 4 0 0 0 | sed 's/ tests="4"//' >"$dir/reports/broken.xml"
@@ -116,6 +121,44 @@ expect "0 passed, 1 failed, 0 skipped" 1 --build
 
 tree no-tests
 expect "0 passed, 1 failed, 0 skipped" 1
+
+# Pinned counts (the folder's name is the key): a skip more or less fails and names the cases;
+# a thread-test tree runs only the entries labelled threads, and no fewer than pinned.
+export QXA_EXPECTED_COUNTS=$work/counts.txt
+printf 'skips-as-pinned skipped=2\nskips-changed skipped=1\nthreads-kept skipped=0 threads=2\nthreads-dropped skipped=0 threads=2\n' >"$QXA_EXPECTED_COUNTS"
+tree skips-as-pinned
+report 4 0 1 1 >"$dir/reports/good.xml"
+gtest unit 0 good.xml
+expect "2 passed, 0 failed, 2 skipped" 0
+
+tree skips-changed
+report 4 0 1 1 | sed 's|<testcase name="Case" status="run" result="completed"|<testcase name="Quiet" status="run" result="skipped"|' >"$dir/reports/good.xml"
+gtest unit 0 good.xml
+expect "2 passed, 1 failed, 2 skipped" 1
+grep -q "unit: Suite.Quiet" <<<"$output" || {
+    echo "FAIL skips-changed: the skipped case is not named:"
+    failures=$((failures + 1))
+}
+
+for name in threads-kept threads-dropped; do
+    tree $name
+    plain racing /bin/true
+    plain other /bin/true
+    plain serial /bin/true
+    echo 'set_tests_properties(racing PROPERTIES LABELS threads)' >>"$dir/CTestTestfile.cmake"
+    [ $name = threads-kept ] &&
+        echo 'set_tests_properties(other PROPERTIES LABELS threads)' >>"$dir/CTestTestfile.cmake"
+done
+expect "1 passed, 1 failed, 0 skipped" 1
+dir=$work/threads-kept
+expect "2 passed, 0 failed, 0 skipped" 0
+
+# A filter inherited from the caller does not shrink the run.
+tree filter-cleared
+printf '#!/bin/sh\ntest -z "$GTEST_FILTER$GTEST_REPEAT"\n' >"$dir/unfiltered.sh"
+chmod +x "$dir/unfiltered.sh"
+plain unfiltered "$dir/unfiltered.sh"
+GTEST_FILTER=None GTEST_REPEAT=0 expect "1 passed, 0 failed, 0 skipped" 0
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures of the run-tests.sh cases failed"

@@ -300,7 +300,7 @@ TEST_F(ShortcutTest, AShortcutThatCannotBeReadKeepsItsOwnName) {
 
 // --- the frame window's drop target ----------------------------------------------------------
 
-class Listener : public CControlListener {
+class DropListener : public CControlListener {
 public:
     void controlChanged(CControl* control) override {
         changed.push_back(static_cast<CTextEdit*>(control)->text());
@@ -346,7 +346,7 @@ protected:
         return effect;
     }
 
-    Listener listener_;
+    DropListener listener_;
     TestDataObject data_;
     CTextEdit* edit_ = nullptr;
     win32::CDropTarget* target_ = nullptr;

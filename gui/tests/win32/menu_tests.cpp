@@ -170,7 +170,7 @@ public:
     int32_t lastState = 0;
 };
 
-class Listener : public CControlListener {
+class MenuListener : public CControlListener {
 public:
     void controlChanged(CControl* control) override { changed.push_back(control); }
     std::vector<CControl*> changed;
@@ -187,7 +187,7 @@ protected:
         frame_->appendChild(menu_);
     }
 
-    Listener listener_;
+    MenuListener listener_;
     COptionMenu* menu_ = nullptr;
 };
 
