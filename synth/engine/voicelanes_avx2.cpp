@@ -88,40 +88,62 @@ inline void transposeEnvelopes(const float* envelopes, const int32_t* offsets, i
     }
 }
 
-// out[f] += lane 0, lane 1, ... for each frame. `columns` holds four lanes to a column, each
-// column `kChunk` frames of four values. Eight frames at a time: the four lanes of a column are
-// transposed within the register halves, so frames sit in the order 0 2 4 6 1 3 5 7, and the
-// outputs are put in that order for the sums and back for the store.
-inline void addLanesInOrder(const float* columns, int32_t frames, int32_t laneCount,
-                            uint32_t active, float* out) {
-    const __m256i interleave = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
-    const __m256i back = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+// left[f] += lane 0, lane 1, ... for each frame, and the same for right[f]. `columns` holds
+// four lanes to a column, each column `kChunk` frames of eight values: the four lanes' left
+// samples, then their right ones. Four frames at a time: the rows are transposed within the
+// register halves, so that one register adds a lane's four left and four right samples.
+// Column V is the pair when P is 1. Unless every lane of the group sounds (kAll), the silent
+// lanes add -0.0, which leaves every sum as it is, -0.0 and +0.0 included.
+template <int V, int P, bool kAll>
+void addLanesInOrder(const float* columns, int32_t frames, uint32_t active, float* left,
+                     float* right) {
+    __m256 keep[V + P];
+    for (int c = 0; c < V + P; ++c) {
+        const __m128i bits = _mm_and_si128(_mm_set1_epi32(static_cast<int32_t>(active >> (c * 4))),
+                                           _mm_setr_epi32(1, 2, 4, 8));
+        const __m128 lanes = _mm_castsi128_ps(_mm_cmpeq_epi32(bits, _mm_setzero_si128()));
+        keep[c] = _mm256_set_m128(lanes, lanes); // set where the lane is silent
+    }
+    const __m256 negativeZero = _mm256_set1_ps(-0.0f);
     int32_t f = 0;
-    for (; f + 8 <= frames; f += 8) {
-        __m256 sum = _mm256_permutevar8x32_ps(_mm256_loadu_ps(out + f), interleave);
-        for (int32_t c = 0; c * 4 < laneCount; ++c) {
-            const float* rows = columns + (c * kChunk + f) * 4;
-            const __m256 y0 = _mm256_load_ps(rows);
-            const __m256 y1 = _mm256_load_ps(rows + 8);
-            const __m256 y2 = _mm256_load_ps(rows + 16);
-            const __m256 y3 = _mm256_load_ps(rows + 24);
+    for (; f + 4 <= frames; f += 4) {
+        __m256 sum = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(left + f)),
+                                          _mm_loadu_ps(right + f), 1);
+#pragma GCC unroll 4
+        for (int c = 0; c < V + P; ++c) {
+            const float* rows = columns + (c * kChunk + f) * 8;
+            const auto row = [&](int32_t i) {
+                const __m256 y = _mm256_load_ps(rows + i * 8);
+                return kAll ? y : _mm256_blendv_ps(y, negativeZero, keep[c]);
+            };
+            const __m256 y0 = row(0);
+            const __m256 y1 = row(1);
+            const __m256 y2 = row(2);
+            const __m256 y3 = row(3);
             const __m256 t0 = _mm256_unpacklo_ps(y0, y1);
-            const __m256 t1 = _mm256_unpackhi_ps(y0, y1);
             const __m256 t2 = _mm256_unpacklo_ps(y2, y3);
+            sum = _mm256_add_ps(sum, _mm256_shuffle_ps(t0, t2, 0x44));
+            sum = _mm256_add_ps(sum, _mm256_shuffle_ps(t0, t2, 0xEE));
+            if (c == V) continue; // the pair has no lanes 2 and 3
+            const __m256 t1 = _mm256_unpackhi_ps(y0, y1);
             const __m256 t3 = _mm256_unpackhi_ps(y2, y3);
-            const uint32_t lanes = active >> (c * 4);
-            if (lanes & 1) sum = _mm256_add_ps(sum, _mm256_shuffle_ps(t0, t2, 0x44));
-            if (lanes & 2) sum = _mm256_add_ps(sum, _mm256_shuffle_ps(t0, t2, 0xEE));
-            if (lanes & 4) sum = _mm256_add_ps(sum, _mm256_shuffle_ps(t1, t3, 0x44));
-            if (lanes & 8) sum = _mm256_add_ps(sum, _mm256_shuffle_ps(t1, t3, 0xEE));
+            sum = _mm256_add_ps(sum, _mm256_shuffle_ps(t1, t3, 0x44));
+            sum = _mm256_add_ps(sum, _mm256_shuffle_ps(t1, t3, 0xEE));
         }
-        _mm256_storeu_ps(out + f, _mm256_permutevar8x32_ps(sum, back));
+        _mm_storeu_ps(left + f, _mm256_castps256_ps128(sum));
+        _mm_storeu_ps(right + f, _mm256_extractf128_ps(sum, 1));
     }
     for (; f < frames; ++f) {
-        float sum = out[f];
-        for (int32_t k = 0; k < laneCount; ++k)
-            if (active & (1u << k)) sum += columns[((k / 4) * kChunk + f) * 4 + k % 4];
-        out[f] = sum;
+        float sumLeft = left[f];
+        float sumRight = right[f];
+        for (int32_t k = 0; k < (V + P) * 4; ++k) {
+            if (!(active & (1u << k))) continue;
+            const float* row = columns + ((k / 4) * kChunk + f) * 8 + k % 4;
+            sumLeft += row[0];
+            sumRight += row[4];
+        }
+        left[f] = sumLeft;
+        right[f] = sumRight;
     }
 }
 
@@ -194,8 +216,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         pbase = _mm_load_ps(lanes.base + kPair);
     }
 
-    alignas(32) float columnsLeft[kChunk * kStride];
-    alignas(32) float columnsRight[kChunk * kStride];
+    alignas(32) float columns[kChunk * kStride * 2];
     alignas(32) float filterRows[kChunk * kStride];
     alignas(32) float amplitudeRows[kChunk * kStride];
     for (int32_t start = from; start < to; start += kChunk) {
@@ -237,8 +258,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                 const __m256d level = _mm256_mul_pd(amplitude, s2[v]);
                 __m128 l = _mm256_cvtpd_ps(_mm256_mul_pd(level, gl[v]));
                 __m128 r = _mm256_cvtpd_ps(_mm256_mul_pd(level, gr[v]));
-                _mm_store_ps(columnsLeft + (v * kChunk + j) * kWidth, l);
-                _mm_store_ps(columnsRight + (v * kChunk + j) * kWidth, r);
+                _mm256_store_ps(columns + (v * kChunk + j) * 8, _mm256_set_m128(r, l));
             }
             if constexpr (P == 1) {
                 // The same operations on the pair's two lanes.
@@ -267,14 +287,16 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                 const __m128d amplitude =
                     _mm_cvtps_pd(_mm_load_ps(amplitudeRows + (V * kChunk + j) * 4));
                 const __m128d level = _mm_mul_pd(amplitude, ps2);
-                _mm_store_ps(columnsLeft + (V * kChunk + j) * kWidth,
-                             _mm_cvtpd_ps(_mm_mul_pd(level, pgl)));
-                _mm_store_ps(columnsRight + (V * kChunk + j) * kWidth,
-                             _mm_cvtpd_ps(_mm_mul_pd(level, pgr)));
+                const __m128 l = _mm_cvtpd_ps(_mm_mul_pd(level, pgl));
+                const __m128 r = _mm_cvtpd_ps(_mm_mul_pd(level, pgr));
+                _mm256_store_ps(columns + (V * kChunk + j) * 8, _mm256_set_m128(r, l));
             }
         }
-        addLanesInOrder(columnsLeft, frames, lanes.laneCount, active, left + start);
-        addLanesInOrder(columnsRight, frames, lanes.laneCount, active, right + start);
+        constexpr uint32_t kAllLanes = (1u << (V * kWidth + 2 * P)) - 1;
+        if (active == kAllLanes)
+            addLanesInOrder<V, P, true>(columns, frames, active, left + start, right + start);
+        else
+            addLanesInOrder<V, P, false>(columns, frames, active, left + start, right + start);
     }
 
     // Each register array is written out by value, so that none of them has its address taken
