@@ -67,24 +67,27 @@ inline void readOscillators(const float* tables, __m256d phase1, __m256d phase2,
                          tables[at(high, 3)]);
 }
 
-// The envelope values of four lanes for `frames` frames from `start`, turned into rows of four
-// lanes per frame. Reads up to three values past the end, which the store provides.
-inline void transposeEnvelopes(const float* envelopes, const int32_t* offsets, int32_t start,
-                               int32_t frames, float* rows) {
-    const float* lane0 = envelopes + offsets[0] + start;
-    const float* lane1 = envelopes + offsets[1] + start;
-    const float* lane2 = envelopes + offsets[2] + start;
-    const float* lane3 = envelopes + offsets[3] + start;
+// The filter- and amplitude-envelope values of four lanes for `frames` frames from `start`,
+// turned into rows of eight values per frame: the four lanes' filter values, then their
+// amplitude values. Reads up to three values past the end, which the store provides.
+inline void transposeEnvelopes(const float* envelopes, int32_t amplitudeDistance,
+                               const int32_t* offsets, int32_t start, int32_t frames, float* rows) {
+    const float* lane[4];
+    for (int32_t k = 0; k < 4; ++k)
+        lane[k] = envelopes + offsets[k] + start;
     for (int32_t f = 0; f < frames; f += 4) {
-        __m128 r0 = _mm_loadu_ps(lane0 + f);
-        __m128 r1 = _mm_loadu_ps(lane1 + f);
-        __m128 r2 = _mm_loadu_ps(lane2 + f);
-        __m128 r3 = _mm_loadu_ps(lane3 + f);
-        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-        _mm_store_ps(rows + f * 4, r0);
-        _mm_store_ps(rows + f * 4 + 4, r1);
-        _mm_store_ps(rows + f * 4 + 8, r2);
-        _mm_store_ps(rows + f * 4 + 12, r3);
+        __m256 r[4];
+        for (int32_t k = 0; k < 4; ++k)
+            r[k] = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(lane[k] + f)),
+                                        _mm_loadu_ps(lane[k] + amplitudeDistance + f), 1);
+        const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]);
+        const __m256 t1 = _mm256_unpackhi_ps(r[0], r[1]);
+        const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]);
+        const __m256 t3 = _mm256_unpackhi_ps(r[2], r[3]);
+        _mm256_store_ps(rows + f * 8, _mm256_shuffle_ps(t0, t2, 0x44));
+        _mm256_store_ps(rows + f * 8 + 8, _mm256_shuffle_ps(t0, t2, 0xEE));
+        _mm256_store_ps(rows + f * 8 + 16, _mm256_shuffle_ps(t1, t3, 0x44));
+        _mm256_store_ps(rows + f * 8 + 24, _mm256_shuffle_ps(t1, t3, 0xEE));
     }
 }
 
@@ -217,15 +220,13 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
     }
 
     alignas(32) float columns[kChunk * kStride * 2];
-    alignas(32) float filterRows[kChunk * kStride];
-    alignas(32) float amplitudeRows[kChunk * kStride];
+    alignas(32) float envelopeRows[kChunk * kStride * 2];
     for (int32_t start = from; start < to; start += kChunk) {
         const int32_t frames = to - start < kChunk ? to - start : kChunk;
         for (int v = 0; v < V + P; ++v) {
             const int32_t* offsets = lanes.envelopeOffset + v * kWidth;
-            transposeEnvelopes(envelopes, offsets, start, frames, filterRows + v * kChunk * 4);
-            transposeEnvelopes(envelopes + lanes.amplitudeDistance, offsets, start, frames,
-                               amplitudeRows + v * kChunk * 4);
+            transposeEnvelopes(envelopes, lanes.amplitudeDistance, offsets, start, frames,
+                               envelopeRows + v * kChunk * 8);
         }
         for (int32_t j = 0; j < frames; ++j) {
 #pragma GCC unroll 4
@@ -247,14 +248,14 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                 const __m256d x = _mm256_cvtps_pd(_mm_add_ps(a, b));
                 in[v] = _mm256_sub_pd(x, s1[v]);
                 hp[v] = _mm256_sub_pd(_mm256_mul_pd(in[v], q[v]), s2[v]);
-                const __m128 envelope = _mm_load_ps(filterRows + (v * kChunk + j) * 4);
+                const __m128 envelope = _mm_load_ps(envelopeRows + (v * kChunk + j) * 8);
                 const __m256d g =
                     _mm256_cvtps_pd(_mm_mul_ps(quarter, _mm_add_ps(base[v], envelope)));
                 s1[v] = _mm256_add_pd(s1[v], _mm256_mul_pd(g, hp[v]));
                 s2[v] = _mm256_add_pd(s2[v], _mm256_mul_pd(g, s1[v]));
 
                 const __m256d amplitude =
-                    _mm256_cvtps_pd(_mm_load_ps(amplitudeRows + (v * kChunk + j) * 4));
+                    _mm256_cvtps_pd(_mm_load_ps(envelopeRows + (v * kChunk + j) * 8 + 4));
                 const __m256d level = _mm256_mul_pd(amplitude, s2[v]);
                 __m128 l = _mm256_cvtpd_ps(_mm256_mul_pd(level, gl[v]));
                 __m128 r = _mm256_cvtpd_ps(_mm256_mul_pd(level, gr[v]));
@@ -279,13 +280,13 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                 const __m128d x = _mm_cvtps_pd(_mm_add_ps(a, b));
                 pin = _mm_sub_pd(x, ps1);
                 php = _mm_sub_pd(_mm_mul_pd(pin, pq), ps2);
-                const __m128 envelope = _mm_load_ps(filterRows + (V * kChunk + j) * 4);
+                const __m128 envelope = _mm_load_ps(envelopeRows + (V * kChunk + j) * 8);
                 const __m128d g = _mm_cvtps_pd(_mm_mul_ps(quarter, _mm_add_ps(pbase, envelope)));
                 ps1 = _mm_add_pd(ps1, _mm_mul_pd(g, php));
                 ps2 = _mm_add_pd(ps2, _mm_mul_pd(g, ps1));
 
                 const __m128d amplitude =
-                    _mm_cvtps_pd(_mm_load_ps(amplitudeRows + (V * kChunk + j) * 4));
+                    _mm_cvtps_pd(_mm_load_ps(envelopeRows + (V * kChunk + j) * 8 + 4));
                 const __m128d level = _mm_mul_pd(amplitude, ps2);
                 const __m128 l = _mm_cvtpd_ps(_mm_mul_pd(level, pgl));
                 const __m128 r = _mm_cvtpd_ps(_mm_mul_pd(level, pgr));
