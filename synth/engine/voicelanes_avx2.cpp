@@ -67,6 +67,32 @@ inline void readOscillators(const float* tables, __m256d phase1, __m256d phase2,
                          tables[at(high, 3)]);
 }
 
+// Both oscillators' samples added, a + b, for the two lanes of a pair (the low half of the
+// result): the phases' truncated bits (see tableIndex) as 32-bit entries [1 1 2 2], masked and
+// moved to the lanes' tables (`pairedOffsets`, in the same order) together.
+inline __m128 readPairOscillatorSum(const float* tables, __m128d phase1, __m128d phase2,
+                                    __m128i pairedOffsets) {
+    const __m128d bias = _mm_set1_pd(kIndexBias);
+    const __m128 bits1 = _mm_castpd_ps(
+        _mm_add_pd(_mm_round_pd(phase1, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC), bias));
+    const __m128 bits2 = _mm_castpd_ps(
+        _mm_add_pd(_mm_round_pd(phase2, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC), bias));
+    const __m128i entries = _mm_add_epi32(
+        _mm_and_si128(_mm_castps_si128(_mm_shuffle_ps(bits1, bits2, 0x88)), _mm_set1_epi32(4095)),
+        pairedOffsets);
+    const auto at = [&](int i) {
+        return static_cast<uint32_t>(i == 0   ? _mm_cvtsi128_si32(entries)
+                                     : i == 1 ? _mm_extract_epi32(entries, 1)
+                                     : i == 2 ? _mm_extract_epi32(entries, 2)
+                                              : _mm_extract_epi32(entries, 3));
+    };
+    const __m128 first =
+        _mm_insert_ps(_mm_load_ss(tables + at(0)), _mm_load_ss(tables + at(1)), 0x10);
+    const __m128 second =
+        _mm_insert_ps(_mm_load_ss(tables + at(2)), _mm_load_ss(tables + at(3)), 0x10);
+    return _mm_add_ps(first, second);
+}
+
 // The filter- and amplitude-envelope values of four lanes for `frames` frames from `start`,
 // turned into rows of eight values per frame: the four lanes' filter values, then their
 // amplitude values. Reads up to three values past the end, which the store provides.
@@ -197,7 +223,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
     }
     __m128d pp1{}, pp2{}, plp{}, pinc1{}, pinc2{}, plfoInc{}, pmod{}, pq{}, pgl{}, pgr{};
     __m128d ps1{}, ps2{}, pin{}, php{};
-    __m128i poffset{}, plfoOffset{};
+    __m128i ppairedOffset{}, plfoOffset{};
     __m128 pbase{};
     if constexpr (P == 1) {
         pp1 = _mm_load_pd(lanes.phase1 + kPair);
@@ -214,7 +240,10 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         ps2 = _mm_load_pd(lanes.s2 + kPair);
         pin = _mm_load_pd(lanes.input + kPair);
         php = _mm_load_pd(lanes.highPass + kPair);
-        poffset = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.tableOffset + kPair));
+        const __m128i offsets =
+            _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.tableOffset + kPair));
+        ppairedOffset = _mm_castps_si128(
+            _mm_shuffle_ps(_mm_castsi128_ps(offsets), _mm_castsi128_ps(offsets), 0x88));
         plfoOffset = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.lfoTableOffset + kPair));
         pbase = _mm_load_ps(lanes.base + kPair);
     }
@@ -243,7 +272,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                     p1[v] = _mm256_add_pd(p1[v], inc1[v]);
                     p2[v] = _mm256_add_pd(p2[v], inc2[v]);
                 }
-                lp[v] = _mm256_add_pd(lp[v], lfoInc[v]);
+                if constexpr (kVibrato) lp[v] = _mm256_add_pd(lp[v], lfoInc[v]);
 
                 const __m256d x = _mm256_cvtps_pd(_mm_add_ps(a, b));
                 in[v] = _mm256_sub_pd(x, s1[v]);
@@ -263,8 +292,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
             }
             if constexpr (P == 1) {
                 // The same operations on the pair's two lanes.
-                const __m128 a = readPairTables(tables, pp1, poffset);
-                const __m128 b = readPairTables(tables, pp2, poffset);
+                const __m128 sum = readPairOscillatorSum(tables, pp1, pp2, ppairedOffset);
                 if constexpr (kVibrato) {
                     const __m128 vibrato = readPairTables(tables, plp, plfoOffset);
                     const __m128d m =
@@ -275,9 +303,9 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                     pp1 = _mm_add_pd(pp1, pinc1);
                     pp2 = _mm_add_pd(pp2, pinc2);
                 }
-                plp = _mm_add_pd(plp, plfoInc);
+                if constexpr (kVibrato) plp = _mm_add_pd(plp, plfoInc);
 
-                const __m128d x = _mm_cvtps_pd(_mm_add_ps(a, b));
+                const __m128d x = _mm_cvtps_pd(sum);
                 pin = _mm_sub_pd(x, ps1);
                 php = _mm_sub_pd(_mm_mul_pd(pin, pq), ps2);
                 const __m128 envelope = _mm_load_ps(envelopeRows + (V * kChunk + j) * 8);
@@ -291,6 +319,17 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                 const __m128 l = _mm_cvtpd_ps(_mm_mul_pd(level, pgl));
                 const __m128 r = _mm_cvtpd_ps(_mm_mul_pd(level, pgr));
                 _mm256_store_ps(columns + (V * kChunk + j) * 8, _mm256_set_m128(r, l));
+            }
+        }
+        if constexpr (!kVibrato) {
+            // Without vibrato the LFO's phase sounds nowhere but still advances, frame by frame
+            // as the scalar loop adds, here away from the loop above, which is short of
+            // registers.
+            for (int32_t j = 0; j < frames; ++j) {
+#pragma GCC unroll 4
+                for (int v = 0; v < V; ++v)
+                    lp[v] = _mm256_add_pd(lp[v], lfoInc[v]);
+                if constexpr (P == 1) plp = _mm_add_pd(plp, plfoInc);
             }
         }
         constexpr uint32_t kAllLanes = (1u << (V * kWidth + 2 * P)) - 1;
