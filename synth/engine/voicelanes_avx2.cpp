@@ -41,7 +41,8 @@ inline __m128 readPairTables(const float* tables, __m128d phase, __m128i tableOf
 
 // Both oscillators' entries for four lanes: the two phases' truncated bits (see tableIndex)
 // paired as 32-bit entries [1 1 2 2 | 1 1 2 2] for lanes [0 1 | 2 3], masked and moved to the
-// lanes' tables (`pairedOffsets`, in the same order) together.
+// lanes' tables (`pairedOffsets`, in the same order) together. Eight loads: the eight-entry
+// gather takes five instructions fewer per lane but renders about a tenth slower.
 inline void readOscillators(const float* tables, __m256d phase1, __m256d phase2,
                             __m256i pairedOffsets, __m128& first, __m128& second) {
     const __m256d bias = _mm256_set1_pd(kIndexBias);
@@ -69,7 +70,9 @@ inline void readOscillators(const float* tables, __m256d phase1, __m256d phase2,
 
 // Both oscillators' samples added, a + b, for the two lanes of a pair (the low half of the
 // result): the phases' truncated bits (see tableIndex) as 32-bit entries [1 1 2 2], masked and
-// moved to the lanes' tables (`pairedOffsets`, in the same order) together.
+// moved to the lanes' tables (`pairedOffsets`, in the same order) and read by one four-entry
+// gather, which on the processors measured costs no more time than four loads (unlike the
+// eight-entry gather: see readOscillators).
 inline __m128 readPairOscillatorSum(const float* tables, __m128d phase1, __m128d phase2,
                                     __m128i pairedOffsets) {
     const __m128d bias = _mm_set1_pd(kIndexBias);
@@ -80,17 +83,10 @@ inline __m128 readPairOscillatorSum(const float* tables, __m128d phase1, __m128d
     const __m128i entries = _mm_add_epi32(
         _mm_and_si128(_mm_castps_si128(_mm_shuffle_ps(bits1, bits2, 0x88)), _mm_set1_epi32(4095)),
         pairedOffsets);
-    const auto at = [&](int i) {
-        return static_cast<uint32_t>(i == 0   ? _mm_cvtsi128_si32(entries)
-                                     : i == 1 ? _mm_extract_epi32(entries, 1)
-                                     : i == 2 ? _mm_extract_epi32(entries, 2)
-                                              : _mm_extract_epi32(entries, 3));
-    };
-    const __m128 first =
-        _mm_insert_ps(_mm_load_ss(tables + at(0)), _mm_load_ss(tables + at(1)), 0x10);
-    const __m128 second =
-        _mm_insert_ps(_mm_load_ss(tables + at(2)), _mm_load_ss(tables + at(3)), 0x10);
-    return _mm_add_ps(first, second);
+    const __m128 all = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    const __m128 values =
+        _mm_mask_i32gather_ps(_mm_setzero_ps(), tables, entries, all, 4); // a a b b
+    return _mm_add_ps(values, _mm_movehl_ps(values, values));
 }
 
 // The filter- and amplitude-envelope values of four lanes for `frames` frames from `start`,
