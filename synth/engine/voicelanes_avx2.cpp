@@ -70,7 +70,8 @@ inline __m128 gatherOscillatorSum(const float* tables, __m256d phase1, __m256d p
 
 // The same sums from eight loads. The gather takes five instructions fewer per lane, but on
 // the processors measured (AMD Zen 4) it is slower than the loads, and no faster than them
-// when only one of a group's four-lane registers uses it; that one does.
+// when only one of a group's four-lane registers uses it; that one does, where a group has
+// more than one.
 inline __m128 loadOscillatorSum(const float* tables, __m256d phase1, __m256d phase2,
                                 __m256i pairedOffsets) {
     const __m256i entries = oscillatorEntries(phase1, phase2, pairedOffsets);
@@ -276,7 +277,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         for (int32_t j = 0; j < frames; ++j) {
 #pragma GCC unroll 4
             for (int v = 0; v < V; ++v) {
-                const __m128 sum = v == 0
+                const __m128 sum = V > 1 && v == 0
                                        ? gatherOscillatorSum(tables, p1[v], p2[v], pairedOffset[v])
                                        : loadOscillatorSum(tables, p1[v], p2[v], pairedOffset[v]);
                 if constexpr (kVibrato) {
