@@ -47,6 +47,18 @@ void writeDecayAvx2(float* out, const double* fall, int32_t first, int32_t count
     const __m128 levels = _mm_set1_ps(level);
     __m256d position = firstPositions(first);
     int32_t n = 0;
+    // Eight frames a turn, then four, then one at a time.
+    for (; n + 8 <= count; n += 8) {
+        const __m256d later = _mm256_add_pd(position, _mm256_set1_pd(4.0));
+        const __m256d decayed =
+            _mm256_add_pd(_mm256_mul_pd(gather(fall, entries(position, steps)), depths), sustains);
+        const __m256d decayedLater =
+            _mm256_add_pd(_mm256_mul_pd(gather(fall, entries(later, steps)), depths), sustains);
+        const __m256 values = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm256_cvtpd_ps(decayed)),
+                                                   _mm256_cvtpd_ps(decayedLater), 1);
+        _mm256_storeu_ps(out + n, _mm256_mul_ps(values, _mm256_set_m128(levels, levels)));
+        position = _mm256_add_pd(position, _mm256_set1_pd(8.0));
+    }
     for (; n + 4 <= count; n += 4) {
         const __m256d values = gather(fall, entries(position, steps));
         const __m256d decayed = _mm256_add_pd(_mm256_mul_pd(values, depths), sustains);
@@ -67,6 +79,16 @@ float writeReleaseAvx2(float* out, const double* fall, int32_t first, int32_t co
     __m256d position = firstPositions(first);
     __m128 last = _mm_setzero_ps();
     int32_t n = 0;
+    // Eight frames a turn, then four, then one at a time.
+    for (; n + 8 <= count; n += 8) {
+        const __m256d later = _mm256_add_pd(position, _mm256_set1_pd(4.0));
+        const __m128 values =
+            _mm256_cvtpd_ps(_mm256_mul_pd(gather(fall, entries(position, steps)), starts));
+        last = _mm256_cvtpd_ps(_mm256_mul_pd(gather(fall, entries(later, steps)), starts));
+        const __m256 both = _mm256_insertf128_ps(_mm256_castps128_ps256(values), last, 1);
+        _mm256_storeu_ps(out + n, _mm256_mul_ps(both, _mm256_set_m128(levels, levels)));
+        position = _mm256_add_pd(position, _mm256_set1_pd(8.0));
+    }
     for (; n + 4 <= count; n += 4) {
         const __m256d values = gather(fall, entries(position, steps));
         last = _mm256_cvtpd_ps(_mm256_mul_pd(values, starts));
