@@ -69,6 +69,12 @@ bool buttonsSwapped();
 // Reads the swap setting again (done at each class registration).
 void recordButtonSwap();
 
+// The clock the second-click wait reads, in the tick count's milliseconds. Tests set their own,
+// so that the double-click time passes without being waited for; null restores the system's.
+using TickSource = DWORD (*)();
+void setSecondClickClock(TickSource source);
+DWORD secondClickNow();
+
 // --- the frame window's class ----------------------------------------------------------------
 // "Plugin" and the module handle in hex: unique per module, so two plug-ins in one host never
 // share a window procedure.

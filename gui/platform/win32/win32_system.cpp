@@ -3,8 +3,23 @@
 // operating system's version.
 #include "win32_platform.h"
 
+#include <atomic>
+
 namespace QXAGUI {
 namespace win32 {
+
+namespace {
+std::atomic<TickSource> secondClickClock{nullptr};
+} // namespace
+
+DWORD secondClickNow() {
+    const TickSource source = secondClickClock.load(std::memory_order_relaxed);
+    return source ? source() : GetTickCount();
+}
+
+void setSecondClickClock(TickSource source) {
+    secondClickClock.store(source, std::memory_order_relaxed);
+}
 
 HMODULE toolkitModule() {
     // Any function of this library names its module: the plug-in DLL inside a host, the
@@ -130,7 +145,7 @@ bool awaitSecondClick(const ViewRect& screenBox) {
     // unsigned difference is compared.
     const DWORD firstPress = static_cast<DWORD>(GetMessageTime());
     const DWORD limit = GetDoubleClickTime();
-    auto expired = [&] { return GetTickCount() - firstPress >= limit; };
+    auto expired = [&] { return win32::secondClickNow() - firstPress >= limit; };
     if (expired()) return false;
     for (;;) {
         POINT cursor{0, 0};

@@ -104,6 +104,16 @@ protected:
         const ViewPoint cursor = platform::cursorScreenPosition();
         aroundCursor_ = {cursor.x - 2, cursor.y - 2, cursor.x + 3, cursor.y + 3};
     }
+    void TearDown() override { win32::setSecondClickClock(nullptr); }
+    // A clock that has passed the double-click time since the first press, and one that moves
+    // on by a tenth of it at each reading: the wait ends without a real clock running out.
+    static DWORD pastTheDoubleClickTime() {
+        return static_cast<DWORD>(GetMessageTime()) + GetDoubleClickTime() + 1;
+    }
+    static DWORD steppingClock() {
+        static DWORD readings = 0;
+        return static_cast<DWORD>(GetMessageTime()) + (++readings % 11) * GetDoubleClickTime() / 10;
+    }
     static bool pressQueued() {
         MSG message;
         return PeekMessageW(&message, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, PM_NOREMOVE);
@@ -131,11 +141,12 @@ TEST_F(SecondClickTest, ACursorOutsideTheBoxEndsTheWait) {
 }
 
 TEST_F(SecondClickTest, NoPressWithinTheDoubleClickTimeIsNoDoubleClick) {
+    win32::setSecondClickClock(&steppingClock);
     EXPECT_FALSE(platform::awaitSecondClick(aroundCursor_));
 }
 
 TEST_F(SecondClickTest, APressAfterTheDoubleClickTimeIsNoDoubleClick) {
-    Sleep(platform::doubleClickMilliseconds() + 20);
+    win32::setSecondClickClock(&pastTheDoubleClickTime);
     PostThreadMessageW(GetCurrentThreadId(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
     EXPECT_FALSE(platform::awaitSecondClick(aroundCursor_));
     EXPECT_TRUE(pressQueued());
