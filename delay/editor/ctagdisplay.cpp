@@ -18,16 +18,24 @@ namespace {
 constexpr int32_t kShortTextLength = 5;
 constexpr int32_t kFormattedLength = 8;
 
+CFontDesc* tagFont() {
+    return FontSmall;
+}
+
 ParameterKind kindOf(int32_t tag) {
     return kParameters[static_cast<size_t>(tag)].kind;
 }
 
 } // namespace
 
+void CTagDisplay::prepareFont() {
+    tagFont()->platformFont();
+}
+
 CTagDisplay::CTagDisplay(const ViewRect& bounds, CControlListener* listener, int32_t tag,
                          CBitmap* background, Malvoree* effect)
     : CTextEdit(bounds, listener, tag, nullptr, background, 0), effect_(effect) {
-    setDisplayFont(FontSmall);
+    setDisplayFont(tagFont());
     setInkColor(kBlackColor);
     // The open edit box takes its colours from the display: ink on the field's own paper.
     setPaperColor(kDisplayFieldColor);

@@ -24,6 +24,8 @@ MalvoreeEditor::MalvoreeEditor(Malvoree* effect)
       syncFace_(new CBitmap(ResourceRef::byNumber(kSyncButtonBitmap))),
       sliderHandle_(new CBitmap(ResourceRef::byNumber(kSliderHandleBitmap))) {
     sizeFromBackground(*background_, kDelayEditorWidth, kDelayEditorHeight);
+    // Kept, like the bitmaps, until the last user of the graphics library is gone.
+    CTagDisplay::prepareFont();
 }
 
 MalvoreeEditor::~MalvoreeEditor() {
