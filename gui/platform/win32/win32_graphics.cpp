@@ -317,6 +317,41 @@ void GdipSurface::drawImage(PlatformImage* image, int32_t x, int32_t y, int32_t 
     GdipDisposeImage(region);
 }
 
+bool copyOpaqueImage(PlatformImage* image, uint8_t* bits, int32_t stride, const ViewRect& clip,
+                     int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourceX,
+                     int32_t sourceY) {
+    if (!image || !image->bitmap() || !bits) return false;
+    UINT imageWidth = 0, imageHeight = 0;
+    GdipGetImageWidth(image->bitmap(), &imageWidth);
+    GdipGetImageHeight(image->bitmap(), &imageHeight);
+    // The destination box, cut to the clip and to the part of the source that exists.
+    ViewRect target{x, y, x + width, y + height};
+    target.bound(clip);
+    target.bound({x - sourceX, y - sourceY, x - sourceX + static_cast<int32_t>(imageWidth),
+                  y - sourceY + static_cast<int32_t>(imageHeight)});
+    if (target.width() <= 0 || target.height() <= 0) return true;
+    const GpRect source{sourceX + target.left - x, sourceY + target.top - y, target.width(),
+                        target.height()};
+    BitmapData data{};
+    if (GdipBitmapLockBits(image->bitmap(), &source, ImageLockModeRead, PixelFormat32bppARGB,
+                           &data) != Ok)
+        return false;
+    for (int32_t row = 0; row < target.height(); ++row) {
+        const auto* from = reinterpret_cast<const uint8_t*>(data.Scan0) +
+                           static_cast<ptrdiff_t>(row) * data.Stride;
+        uint8_t* to = bits + static_cast<ptrdiff_t>(target.top + row) * stride +
+                      static_cast<ptrdiff_t>(target.left) * 3;
+        // Both store blue, green, red in that order; the source's fourth byte is its alpha.
+        for (int32_t column = 0; column < target.width(); ++column, from += 4, to += 3) {
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+        }
+    }
+    GdipBitmapUnlockBits(image->bitmap(), &data);
+    return true;
+}
+
 } // namespace win32
 
 // --- the seam's factories ----------------------------------------------------------------

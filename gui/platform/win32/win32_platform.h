@@ -151,19 +151,30 @@ private:
     Gdiplus::GpStatus textStatus_ = Gdiplus::Ok;
 };
 
-// A surface over a 32-bit DIB section selected into a memory device context, as a window's
-// paint is composed: images are drawn by GDI+ straight into the bits (fast everywhere), all
-// else (text, shapes) through the device context, so that it looks exactly as on the window.
-// image wraps the same bits.
+// Writes the part of an opaque 32-bit image that falls inside clip into a top-down 24-bit
+// pixel buffer, pixel for pixel as GDI+ would draw it there (an opaque source replaces what
+// is under it). False when the image's bits cannot be read; nothing is written then.
+bool copyOpaqueImage(PlatformImage* image, uint8_t* bits, int32_t stride, const ViewRect& clip,
+                     int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourceX,
+                     int32_t sourceY);
+
+// A surface over a 24-bit DIB section selected into a memory device context, as a window's
+// paint is composed: images are drawn straight into the bits (fast everywhere: opaque ones
+// copied, the others by GDI+), all else (text, shapes) through the device context, so that it
+// looks exactly as on the window. image wraps the same bits, rows top-down, stride bytes apart.
 class ComposedSurface final : public DrawSurface {
 public:
-    ComposedSurface(HWND window, HDC memory, PlatformImage* image)
-        : onContext_(window, memory), onBits_(image) {}
+    ComposedSurface(HWND window, HDC memory, PlatformImage* image, uint8_t* bits, int32_t stride,
+                    const ViewRect& bounds)
+        : onContext_(window, memory), onBits_(image), bits_(bits), stride_(stride), bounds_(bounds),
+          clip_(bounds) {}
 
     bool canDraw() const override { return onContext_.canDraw() && onBits_.canDraw(); }
     void setClip(const ViewRect& deviceRect) override {
         onContext_.setClip(deviceRect);
         onBits_.setClip(deviceRect);
+        clip_ = deviceRect;
+        clip_.bound(bounds_);
     }
     void setStrokeColor(ViewColor color) override { onContext_.setStrokeColor(color); }
     void setStrokeWidth(int32_t width) override { onContext_.setStrokeWidth(width); }
@@ -212,14 +223,21 @@ public:
     }
     void drawImage(PlatformImage* image, int32_t x, int32_t y, int32_t width, int32_t height,
                    int32_t sourceX, int32_t sourceY, uint8_t alpha) override {
-        // What the device context drew must be in the bits before GDI+ draws over them.
+        // What the device context drew must be in the bits before they are drawn over.
         GdiFlush();
+        if (alpha == 255 && image && image->opaque() && bits_ &&
+            copyOpaqueImage(image, bits_, stride_, clip_, x, y, width, height, sourceX, sourceY))
+            return;
         onBits_.drawImage(image, x, y, width, height, sourceX, sourceY, alpha);
     }
 
 private:
     GdipSurface onContext_;
     GdipSurface onBits_;
+    uint8_t* bits_;
+    int32_t stride_;
+    ViewRect bounds_;
+    ViewRect clip_;
 };
 
 // --- resources -------------------------------------------------------------------------------

@@ -232,6 +232,8 @@ private:
     HDC memoryContext_ = nullptr;
     HBITMAP memoryBitmap_ = nullptr;
     PlatformImage* memoryImage_ = nullptr; // the bitmap's bits, for GDI+
+    uint8_t* memoryBits_ = nullptr;
+    int32_t memoryStride_ = 0;
     HGDIOBJ memoryPrevious_ = nullptr;
     SIZE memorySize_{0, 0};
 };
@@ -259,10 +261,11 @@ HDC Win32FrameWindow::memorySurface(HDC windowContext, bool& fresh) {
                          ? CreateDIBSection(windowContext, &info, DIB_RGB_COLORS, &bits, nullptr, 0)
                          : nullptr;
     Gdiplus::GpBitmap* image = nullptr;
+    const int32_t stride = (size.cx * 3 + 3) & ~3; // rows padded to four bytes
     if (bitmap && bits &&
         Gdiplus::DllExports::GdipCreateBitmapFromScan0(
-            size.cx, size.cy, (size.cx * 3 + 3) & ~3, PixelFormat24bppRGB, static_cast<BYTE*>(bits),
-            &image) != Gdiplus::Ok)
+            size.cx, size.cy, stride, PixelFormat24bppRGB, static_cast<BYTE*>(bits), &image) !=
+            Gdiplus::Ok)
         image = nullptr;
     if (!image) {
         if (bitmap) DeleteObject(bitmap);
@@ -273,6 +276,8 @@ HDC Win32FrameWindow::memorySurface(HDC windowContext, bool& fresh) {
     memoryBitmap_ = bitmap;
     memoryPrevious_ = SelectObject(context, bitmap);
     memoryImage_ = new PlatformImage(image);
+    memoryBits_ = static_cast<uint8_t*>(bits);
+    memoryStride_ = stride;
     memorySize_ = size;
     fresh = true;
     return memoryContext_;
@@ -285,6 +290,8 @@ void Win32FrameWindow::dropMemorySurface() {
     DeleteObject(memoryBitmap_);
     DeleteDC(memoryContext_);
     memoryImage_ = nullptr;
+    memoryBits_ = nullptr;
+    memoryStride_ = 0;
     memoryContext_ = nullptr;
     memoryBitmap_ = nullptr;
     memoryPrevious_ = nullptr;
@@ -456,9 +463,12 @@ void Win32FrameWindow::paint() {
         // holds nothing yet, so it is painted over the whole box it gives; outside the update
         // region it holds what the window shows already, and the copy is clipped to that
         // region anyway.
-        auto* onMemory = new ComposedContext(
-            &frame_, std::make_unique<ComposedSurface>(window, memory, memoryImage_),
-            {0, 0, memorySize_.cx, memorySize_.cy});
+        auto* onMemory =
+            new ComposedContext(&frame_,
+                                std::make_unique<ComposedSurface>(
+                                    window, memory, memoryImage_, memoryBits_, memoryStride_,
+                                    ViewRect{0, 0, memorySize_.cx, memorySize_.cy}),
+                                {0, 0, memorySize_.cx, memorySize_.cy});
         if (fresh) {
             frame_.paintArea(onMemory, box);
         } else {
