@@ -433,6 +433,40 @@ TEST_F(FrameWindowTest, PaintMessageDrawsTheViewsIntoTheWindow) {
     EXPECT_EQ(outside, RGB(0, 0, 255));
 }
 
+// Blits a whole bitmap at a fixed place, wider and taller than the view itself.
+class Stamp : public CView {
+public:
+    Stamp(const ViewRect& bounds, CBitmap* bitmap, const ViewRect& place)
+        : CView(bounds), bitmap_(bitmap), place_(place) {}
+    void paint(CDrawContext* context) override { bitmap_->blit(context, place_, ViewPoint(0, 0)); }
+
+private:
+    CBitmap* bitmap_;
+    ViewRect place_;
+};
+
+TEST_F(FrameWindowTest, AnOpaqueBitmapLandsPixelForPixelAndOnlyInsideItsView) {
+    // 3 x 2 pixels, 24 bits with padded rows: (10,20,30) (40,50,60) (70,80,90) over
+    // (100,110,120) (130,140,150) (160,170,180). The view shows its top-left 2 x 1 only.
+    auto* bitmap = new CBitmap(ResourceRef::byNumber(201));
+    ASSERT_EQ(bitmap->width(), 3);
+    frame_->appendChild(new Stamp(ViewRect(100, 10, 102, 11), bitmap, ViewRect(100, 10, 103, 12)));
+    frame_->appendChild(new Stamp(ViewRect(110, 10, 113, 12), bitmap, ViewRect(110, 10, 113, 12)));
+    frame_->setBackdropColor(kBlueColor);
+    InvalidateRect(window_, nullptr, TRUE);
+    UpdateWindow(window_);
+    HDC dc = GetDC(window_);
+    EXPECT_EQ(GetPixel(dc, 100, 10), RGB(10, 20, 30));
+    EXPECT_EQ(GetPixel(dc, 101, 10), RGB(40, 50, 60));
+    EXPECT_EQ(GetPixel(dc, 102, 10), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc, 100, 11), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc, 112, 10), RGB(70, 80, 90));
+    EXPECT_EQ(GetPixel(dc, 110, 11), RGB(100, 110, 120));
+    EXPECT_EQ(GetPixel(dc, 112, 11), RGB(160, 170, 180));
+    ReleaseDC(window_, dc);
+    bitmap->release();
+}
+
 // --- position and size ---------------------------------------------------------------------
 
 TEST_F(FrameWindowTest, PositionIsTheHostWindowsAndSizeItsRectangle) {
