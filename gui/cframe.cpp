@@ -28,7 +28,7 @@ CFrame::CFrame(const ViewRect& bounds, void* hostWindow, QXAGUIEditorInterface* 
     GDIPlusGlobals::enter();
     if (hostWindow) {
         window_ = platform::createFrameWindow(*this, hostWindow);
-        dropDue_ = window_ != nullptr;
+        if (window_) setDropEnabled(true);
     }
 }
 
@@ -363,10 +363,6 @@ void* CFrame::systemWindow() const {
 }
 
 void CFrame::idleFrame() {
-    if (dropDue_) {
-        dropDue_ = false;
-        setDropEnabled(true);
-    }
     if (windowAlive_) repaintDirty();
 }
 
@@ -443,7 +439,6 @@ void CFrame::setCursorKind(int32_t kind) {
 }
 
 bool CFrame::setDropEnabled(bool enabled) {
-    dropDue_ = false;
     if (enabled == dropEnabled_) return true;
     if (!window_ || !windowAlive_) {
         dropEnabled_ = false;

@@ -116,9 +116,6 @@ private:
     CView* hoverView_ = nullptr;
     bool windowAlive_ = true;
     bool dropEnabled_ = false;
-    // Dropping is enabled at the first idle pass: registering a window for drops costs about
-    // as much as the first paint, and nothing can be dragged in before the panel shows.
-    bool dropDue_ = false;
     std::unique_ptr<FrameWindow> window_;
     COffscreenContext* backbuffer_ = nullptr;
     bool leaveTracking_ = false;
