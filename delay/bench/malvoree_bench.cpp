@@ -6,7 +6,7 @@
 //   malvoree_bench --callgrind [blocks]       renders `blocks` blocks between callgrind's start
 //                                             and stop requests and prints the frame count
 #include "malvoree.h"
-#include "simdlevel.h"
+#include "simdlevel_report.h"
 
 #include <benchmark/benchmark.h>
 #include <valgrind/callgrind.h>
@@ -88,16 +88,6 @@ int runForCallgrind(int32_t blocks) {
     std::printf("frames %lld\n", static_cast<long long>(blocks) * kBlock);
     // Keeps the output alive so the render loop cannot be dropped.
     return rig.lastSample() > 1e30f ? 1 : 0;
-}
-
-// The vector levels this processor runs, lowest first, then the one the engine picks; the
-// scripts run every level through QXA_SIMD.
-int printSimdLevels() {
-    for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2})
-        if (static_cast<int32_t>(level) <= static_cast<int32_t>(detectedSimdLevel()))
-            std::printf("%s ", simdLevelName(level));
-    std::printf("\npicked %s\n", simdLevelName(activeSimdLevel()));
-    return 0;
 }
 
 } // namespace

@@ -17,7 +17,7 @@
 // valgrind --tool=callgrind --instr-atstart=no.
 #include "engine/microsynthvoicer.h"
 #include "microsynth.h"
-#include "simdlevel.h"
+#include "simdlevel_report.h"
 
 #include <benchmark/benchmark.h>
 
@@ -188,16 +188,6 @@ int countInstructions() {
     CALLGRIND_STOP_INSTRUMENTATION;
     std::printf("voice_samples %lld frames %d\n", static_cast<long long>(voiceSamples),
                 kBlocks * kBlock);
-    return 0;
-}
-
-// The vector levels this processor runs, lowest first, then the one the engine picks; the
-// scripts run every level through QXA_SIMD.
-int printSimdLevels() {
-    for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2})
-        if (static_cast<int32_t>(level) <= static_cast<int32_t>(detectedSimdLevel()))
-            std::printf("%s ", simdLevelName(level));
-    std::printf("\npicked %s\n", simdLevelName(activeSimdLevel()));
     return 0;
 }
 
