@@ -1,7 +1,8 @@
 // Malvoree's heads rendered as vector lanes sound exactly like the scalar passes: every sample
 // of every program, bit for bit, at every vector level this processor has; tempo sync on and
 // off at several tempos, impulses and noise, in place and into separate buffers, replacing and
-// adding, with block lengths that cut the ring buffers' wraps anywhere.
+// adding, with block lengths that cut the ring buffers' wraps anywhere, and with the heads'
+// settings automated between calls, so that the feedback glides.
 #include "malvoree.h"
 #include "simdlevel.h"
 #include "test_host.h"
@@ -60,8 +61,19 @@ std::vector<float> perform(SimdLevel level, int32_t program, const Setting& sett
     std::mt19937 random(1234);
     std::vector<float> recording;
     int64_t frame = 0;
+    int32_t call = 0;
     for (int32_t round = 0; round < kRounds; ++round) {
         for (int32_t frames : kCalls) {
+            // Every third call a head's feedback moves (and glides over the call), and its
+            // damping, volume and pan with it.
+            if (++call % 3 == 0) {
+                const int32_t head = call / 3 % kHeadCount;
+                const float value = static_cast<float>(call % 11) / 10.0f;
+                effect.writeParameter(headParameterIndex(head, kHeadFeedback), value);
+                effect.writeParameter(headParameterIndex(head, kHeadFilter), 1.0f - value);
+                effect.writeParameter(headParameterIndex(head, kHeadVolume), value);
+                effect.writeParameter(headParameterIndex(head, kHeadPan), 0.5f * value);
+            }
             std::vector<float> left(frames), right(frames), outLeft(frames), outRight(frames);
             for (int32_t i = 0; i < frames; ++i, ++frame) {
                 left[i] = inputSample(setting.input, random, frame);
