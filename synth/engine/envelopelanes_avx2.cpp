@@ -16,10 +16,14 @@ inline __m128i entries(__m256d position, __m256d step) {
     return _mm256_cvttpd_epi32(_mm256_mul_pd(position, step));
 }
 
-// The plain gather leaves its merge source undefined, which GCC 12 warns about.
+// Four table entries by four loads: on the processors measured (AMD Zen 4) the gather
+// instruction takes longer than the loads.
 inline __m256d gather(const double* table, __m128i entries) {
-    const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-    return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), table, entries, all, 8);
+    const __m128d low = _mm_loadh_pd(_mm_load_sd(table + _mm_cvtsi128_si32(entries)),
+                                     table + _mm_extract_epi32(entries, 1));
+    const __m128d high = _mm_loadh_pd(_mm_load_sd(table + _mm_extract_epi32(entries, 2)),
+                                      table + _mm_extract_epi32(entries, 3));
+    return _mm256_set_m128d(high, low);
 }
 
 } // namespace
