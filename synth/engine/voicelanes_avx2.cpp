@@ -54,60 +54,39 @@ inline __m256i oscillatorEntries(__m256d phase1, __m256d phase2, __m256i pairedO
         pairedOffsets);
 }
 
-// Both oscillators' samples added, a + b, for four lanes, read by one eight-entry gather; the
-// sums come out in lane order. Float addition is commutative, so b + a is a + b to the bit.
-inline __m128 gatherOscillatorSum(const float* tables, __m256d phase1, __m256d phase2,
-                                  __m256i pairedOffsets) {
-    const __m256i entries = oscillatorEntries(phase1, phase2, pairedOffsets);
-    // The plain gather leaves its merge source undefined, which GCC 12 warns about.
-    const __m256 all = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
-    const __m256 values =
-        _mm256_mask_i32gather_ps(_mm256_setzero_ps(), tables, entries, all, 4); // a a b b
-    const __m256 sums = _mm256_add_ps(values, _mm256_permute_ps(values, 0x4E));
-    return _mm256_castps256_ps128(
-        _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(sums), 0x08)));
-}
-
-// The same sums from eight loads. The gather takes five instructions fewer per lane, but on
-// the processors measured (AMD Zen 4) it is slower than the loads, and no faster than them
-// when only one of a group's four-lane registers uses it; that one does, where a group has
-// more than one.
-inline __m128 loadOscillatorSum(const float* tables, __m256d phase1, __m256d phase2,
-                                __m256i pairedOffsets) {
-    const __m256i entries = oscillatorEntries(phase1, phase2, pairedOffsets);
-    const __m128i low = _mm256_castsi256_si128(entries);
-    const __m128i high = _mm256_extracti128_si256(entries, 1);
-    const auto at = [](__m128i v, int i) {
-        return static_cast<uint32_t>(i == 0   ? _mm_cvtsi128_si32(v)
-                                     : i == 1 ? _mm_extract_epi32(v, 1)
-                                     : i == 2 ? _mm_extract_epi32(v, 2)
-                                              : _mm_extract_epi32(v, 3));
-    };
-    const __m128 first = _mm_setr_ps(tables[at(low, 0)], tables[at(low, 1)], tables[at(high, 0)],
-                                     tables[at(high, 1)]);
-    const __m128 second = _mm_setr_ps(tables[at(low, 2)], tables[at(low, 3)], tables[at(high, 2)],
-                                      tables[at(high, 3)]);
-    return _mm_add_ps(first, second);
-}
-
-// Both oscillators' samples added, a + b, for the two lanes of a pair (the low half of the
-// result): the phases' truncated bits (see tableIndex) as 32-bit entries [1 1 2 2], masked and
-// moved to the lanes' tables (`pairedOffsets`, in the same order) and read by one four-entry
-// gather, which on the processors measured costs no more time than four loads.
-inline __m128 readPairOscillatorSum(const float* tables, __m128d phase1, __m128d phase2,
-                                    __m128i pairedOffsets) {
+// The two lanes of a pair, as oscillatorEntries: entries [1 1 2 2].
+inline __m128i pairEntries(__m128d phase1, __m128d phase2, __m128i pairedOffsets) {
     const __m128d bias = _mm_set1_pd(kIndexBias);
     const __m128 bits1 = _mm_castpd_ps(
         _mm_add_pd(_mm_round_pd(phase1, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC), bias));
     const __m128 bits2 = _mm_castpd_ps(
         _mm_add_pd(_mm_round_pd(phase2, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC), bias));
-    const __m128i entries = _mm_add_epi32(
+    return _mm_add_epi32(
         _mm_and_si128(_mm_castps_si128(_mm_shuffle_ps(bits1, bits2, 0x88)), _mm_set1_epi32(4095)),
         pairedOffsets);
-    const __m128 all = _mm_castsi128_ps(_mm_set1_epi32(-1));
-    const __m128 values =
-        _mm_mask_i32gather_ps(_mm_setzero_ps(), tables, entries, all, 4); // a a b b
-    return _mm_add_ps(values, _mm_movehl_ps(values, values));
+}
+
+// Both oscillators' samples added, a + b, for every lane of `frames` frames: `entries` holds
+// each frame's groups as oscillatorEntries and pairEntries store them, eight entries to a group;
+// `sums` gets each frame's lanes in order. Plain loads, one after another: the gather
+// instruction and lane extracts cost several times as much on the processors measured (AMD
+// Zen 4), so this loop is kept scalar.
+template <int V, int P>
+__attribute__((optimize("no-tree-vectorize"))) void
+readOscillatorSums(const float* tables, const int32_t* entries, int32_t frames, float* sums) {
+    constexpr int32_t kStride = (V + P) * kWidth;
+    for (int32_t j = 0; j < frames; ++j) {
+        const int32_t* const row = entries + j * kStride * 2;
+        float* const out = sums + j * kStride;
+        for (int v = 0; v < V + P; ++v) {
+            const int32_t* const e = row + v * 8;
+            out[v * 4] = tables[e[0]] + tables[e[2]];
+            out[v * 4 + 1] = tables[e[1]] + tables[e[3]];
+            if (v == V) continue; // the pair has no lanes 2 and 3
+            out[v * 4 + 2] = tables[e[4]] + tables[e[6]];
+            out[v * 4 + 3] = tables[e[5]] + tables[e[7]];
+        }
+    }
 }
 
 // The filter- and amplitude-envelope values of four lanes for `frames` frames from `start`,
@@ -266,6 +245,9 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
     }
 
     alignas(32) float columns[kChunk * kStride * 2];
+    // Per frame, each group's eight entries (the pair's four, then four unused).
+    alignas(32) int32_t entries[kChunk * kStride * 2];
+    alignas(32) float sums[kChunk * kStride];
     alignas(32) float envelopeRows[kChunk * kStride * 2];
     for (int32_t start = from; start < to; start += kChunk) {
         const int32_t frames = to - start < kChunk ? to - start : kChunk;
@@ -274,24 +256,50 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
             transposeEnvelopes(envelopes, lanes.amplitudeDistance, offsets, start, frames,
                                envelopeRows + v * kChunk * 8);
         }
+        // First the phases, frame by frame, and the table entries they read.
         for (int32_t j = 0; j < frames; ++j) {
+            int32_t* const rowEntries = entries + j * kStride * 2;
 #pragma GCC unroll 4
             for (int v = 0; v < V; ++v) {
-                const __m128 sum = V > 1 && v == 0
-                                       ? gatherOscillatorSum(tables, p1[v], p2[v], pairedOffset[v])
-                                       : loadOscillatorSum(tables, p1[v], p2[v], pairedOffset[v]);
+                _mm256_store_si256(reinterpret_cast<__m256i*>(rowEntries + v * 8),
+                                   oscillatorEntries(p1[v], p2[v], pairedOffset[v]));
                 if constexpr (kVibrato) {
                     const __m128 vibrato = readTables(tables, tableIndex(lp[v], lfoOffset[v]));
                     const __m256d m = _mm256_cvtps_pd(
                         _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtps_pd(vibrato), mod[v])));
                     p1[v] = _mm256_add_pd(p1[v], _mm256_add_pd(m, inc1[v]));
                     p2[v] = _mm256_add_pd(p2[v], _mm256_add_pd(m, inc2[v]));
+                    lp[v] = _mm256_add_pd(lp[v], lfoInc[v]);
                 } else {
                     p1[v] = _mm256_add_pd(p1[v], inc1[v]);
                     p2[v] = _mm256_add_pd(p2[v], inc2[v]);
                 }
-                if constexpr (kVibrato) lp[v] = _mm256_add_pd(lp[v], lfoInc[v]);
+            }
+            if constexpr (P == 1) {
+                _mm_store_si128(reinterpret_cast<__m128i*>(rowEntries + V * 8),
+                                pairEntries(pp1, pp2, ppairedOffset));
+                if constexpr (kVibrato) {
+                    const __m128 vibrato = readPairTables(tables, plp, plfoOffset);
+                    const __m128d m =
+                        _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(vibrato), pmod)));
+                    pp1 = _mm_add_pd(pp1, _mm_add_pd(m, pinc1));
+                    pp2 = _mm_add_pd(pp2, _mm_add_pd(m, pinc2));
+                    plp = _mm_add_pd(plp, plfoInc);
+                } else {
+                    pp1 = _mm_add_pd(pp1, pinc1);
+                    pp2 = _mm_add_pd(pp2, pinc2);
+                }
+            }
+        }
+        // Then the table reads, one lane after another: plain loads, which keep the load units
+        // busy where a vector loop would wait on each read in turn.
+        readOscillatorSums<V, P>(tables, entries, frames, sums);
 
+        // Then the filters, envelopes and pans.
+        for (int32_t j = 0; j < frames; ++j) {
+#pragma GCC unroll 4
+            for (int v = 0; v < V; ++v) {
+                const __m128 sum = _mm_load_ps(sums + j * kStride + v * kWidth);
                 const __m256d x = _mm256_cvtps_pd(sum);
                 in[v] = _mm256_sub_pd(x, s1[v]);
                 hp[v] = _mm256_sub_pd(_mm256_mul_pd(in[v], q[v]), s2[v]);
@@ -310,19 +318,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
             }
             if constexpr (P == 1) {
                 // The same operations on the pair's two lanes.
-                const __m128 sum = readPairOscillatorSum(tables, pp1, pp2, ppairedOffset);
-                if constexpr (kVibrato) {
-                    const __m128 vibrato = readPairTables(tables, plp, plfoOffset);
-                    const __m128d m =
-                        _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(vibrato), pmod)));
-                    pp1 = _mm_add_pd(pp1, _mm_add_pd(m, pinc1));
-                    pp2 = _mm_add_pd(pp2, _mm_add_pd(m, pinc2));
-                } else {
-                    pp1 = _mm_add_pd(pp1, pinc1);
-                    pp2 = _mm_add_pd(pp2, pinc2);
-                }
-                if constexpr (kVibrato) plp = _mm_add_pd(plp, plfoInc);
-
+                const __m128 sum = _mm_load_ps(sums + j * kStride + kPair);
                 const __m128d x = _mm_cvtps_pd(sum);
                 pin = _mm_sub_pd(x, ps1);
                 php = _mm_sub_pd(_mm_mul_pd(pin, pq), ps2);
