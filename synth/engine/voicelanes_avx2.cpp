@@ -269,11 +269,12 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                         _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtps_pd(vibrato), mod[v])));
                     p1[v] = _mm256_add_pd(p1[v], _mm256_add_pd(m, inc1[v]));
                     p2[v] = _mm256_add_pd(p2[v], _mm256_add_pd(m, inc2[v]));
-                    lp[v] = _mm256_add_pd(lp[v], lfoInc[v]);
                 } else {
                     p1[v] = _mm256_add_pd(p1[v], inc1[v]);
                     p2[v] = _mm256_add_pd(p2[v], inc2[v]);
                 }
+                // Without vibrato the LFO's phase sounds nowhere but still advances.
+                lp[v] = _mm256_add_pd(lp[v], lfoInc[v]);
             }
             if constexpr (P == 1) {
                 _mm_store_si128(reinterpret_cast<__m128i*>(rowEntries + V * 8),
@@ -284,11 +285,11 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                         _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(vibrato), pmod)));
                     pp1 = _mm_add_pd(pp1, _mm_add_pd(m, pinc1));
                     pp2 = _mm_add_pd(pp2, _mm_add_pd(m, pinc2));
-                    plp = _mm_add_pd(plp, plfoInc);
                 } else {
                     pp1 = _mm_add_pd(pp1, pinc1);
                     pp2 = _mm_add_pd(pp2, pinc2);
                 }
+                plp = _mm_add_pd(plp, plfoInc);
             }
         }
         // Then the table reads, one lane after another: plain loads, which keep the load units
@@ -333,17 +334,6 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                 const __m128 l = _mm_cvtpd_ps(_mm_mul_pd(level, pgl));
                 const __m128 r = _mm_cvtpd_ps(_mm_mul_pd(level, pgr));
                 _mm256_store_ps(columns + (V * kChunk + j) * 8, _mm256_set_m128(r, l));
-            }
-        }
-        if constexpr (!kVibrato) {
-            // Without vibrato the LFO's phase sounds nowhere but still advances, frame by frame
-            // as the scalar loop adds, here away from the loop above, which is short of
-            // registers.
-            for (int32_t j = 0; j < frames; ++j) {
-#pragma GCC unroll 4
-                for (int v = 0; v < V; ++v)
-                    lp[v] = _mm256_add_pd(lp[v], lfoInc[v]);
-                if constexpr (P == 1) plp = _mm_add_pd(plp, plfoInc);
             }
         }
         constexpr uint32_t kAllLanes = (1u << (V * kWidth + 2 * P)) - 1;
