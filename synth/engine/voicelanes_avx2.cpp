@@ -72,7 +72,7 @@ inline __m128i pairEntries(__m128d phase1, __m128d phase2, __m128i pairedOffsets
 // instruction and lane extracts cost several times as much on the processors measured (AMD
 // Zen 4), so this loop is kept scalar.
 template <int V, int P>
-__attribute__((optimize("no-tree-vectorize"))) void
+__attribute__((optimize("no-tree-vectorize"), always_inline)) inline void
 readOscillatorSums(const float* tables, const int32_t* entries, int32_t frames, float* sums) {
     constexpr int32_t kStride = (V + P) * kWidth;
     for (int32_t j = 0; j < frames; ++j) {
@@ -292,12 +292,17 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                 plp = _mm_add_pd(plp, plfoInc);
             }
         }
-        // Then the table reads, one lane after another: plain loads, which keep the load units
-        // busy where a vector loop would wait on each read in turn.
-        readOscillatorSums<V, P>(tables, entries, frames, sums);
+        // Then the table reads, kAhead frames ahead of the filters and in the same loop, so that
+        // the loads run while the filters wait on their recurrence; reading an entry only
+        // frames after its store also spares the load waiting on the store.
+        constexpr int32_t kAhead = 8;
+        readOscillatorSums<V, P>(tables, entries, frames < kAhead ? frames : kAhead, sums);
 
         // Then the filters, envelopes and pans.
         for (int32_t j = 0; j < frames; ++j) {
+            if (j + kAhead < frames)
+                readOscillatorSums<V, P>(tables, entries + (j + kAhead) * kStride * 2, 1,
+                                         sums + (j + kAhead) * kStride);
 #pragma GCC unroll 4
             for (int v = 0; v < V; ++v) {
                 const __m128 sum = _mm_load_ps(sums + j * kStride + v * kWidth);
