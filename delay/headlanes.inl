@@ -257,14 +257,17 @@ void renderFourHeadsChunk(HeadBlock* blocks, HeadRenderer::Scratch& scratch, con
 template <bool kAdding>
 void renderFourHeads(HeadBlock* blocks, const float* left, const float* right, float* leftOut,
                      float* rightOut, HeadRenderer::Scratch& scratch, int32_t frames) {
+    bool glides = false;
+    for (int h = 0; h < 4; ++h)
+        glides = glides || blocks[h].feedbackGlides;
     for (int32_t done = 0; done < frames;) {
-        int32_t n = smaller(frames - done, HeadRenderer::kChunkFrames);
-        bool glides = false;
+        // Only a gliding feedback uses the scratch memory; otherwise a chunk ends only where a
+        // tape wraps or would be read again.
+        int32_t n = glides ? smaller(frames - done, HeadRenderer::kChunkFrames) : frames - done;
         for (int h = 0; h < 4; ++h) {
             const HeadBlock& b = blocks[h];
             n = smaller(smaller(n, b.length - b.read),
                         smaller(b.length - b.write, b.rereadDistance));
-            glides = glides || b.feedbackGlides;
         }
         if (glides)
             renderFourHeadsChunk<kAdding, true>(blocks, scratch, left + done, right + done,
