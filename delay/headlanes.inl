@@ -131,12 +131,12 @@ void renderFourHeadsChunk(HeadBlock* blocks, HeadRenderer::Scratch& scratch, con
     for (int h = 0; h < 4; ++h)
         for (int c = 0; c < kConstants; ++c)
             wide[h][c] = _mm256_set_m128(constants[h][c], constants[h][c]);
-    for (; i + 8 <= n; i += 8) {
-        // The inputs are read after the filters, so that fewer values are alive across them.
-        __m256 y0 = _mm256_loadu_ps(tape0 + i);
-        __m256 y1 = _mm256_loadu_ps(tape1 + i);
-        __m256 y2 = _mm256_loadu_ps(tape2 + i);
-        __m256 y3 = _mm256_loadu_ps(tape3 + i);
+    // Eight frames of filters, as columns of four heads (low half frames f..f+3).
+    const auto filterEight = [&](int32_t f, __m256* y) {
+        __m256 y0 = _mm256_loadu_ps(tape0 + f);
+        __m256 y1 = _mm256_loadu_ps(tape1 + f);
+        __m256 y2 = _mm256_loadu_ps(tape2 + f);
+        __m256 y3 = _mm256_loadu_ps(tape3 + f);
         transposeHalves(y0, y1, y2, y3);
         // The filter's coefficients are read from memory as operands, like the constants below.
         const __m128* coefficients = filterCoefficients;
@@ -154,36 +154,56 @@ void renderFourHeadsChunk(HeadBlock* blocks, HeadRenderer::Scratch& scratch, con
         y2 = _mm256_set_m128(step(_mm256_extractf128_ps(y2, 1)), row2);
         y3 = _mm256_set_m128(step(_mm256_extractf128_ps(y3, 1)), row3);
         transposeHalves(y0, y1, y2, y3);
-
+        y[0] = y0;
+        y[1] = y1;
+        y[2] = y2;
+        y[3] = y3;
+    };
+    // The tape writes and outputs of eight frames whose filters have run.
+    const auto writeEight = [&](int32_t f, const __m256* y) {
         const __m256(*c)[kConstants] = wide;
         __asm__("" : "+r"(c));
-        const __m256 inL = finiteOrZero8(_mm256_loadu_ps(srcL + i));
-        const __m256 inR = finiteOrZero8(_mm256_loadu_ps(srcR + i));
-        const __m256 y[4] = {y0, y1, y2, y3};
-
-        // The tape writes, then each output in turn, head after head.
+        const __m256 inL = finiteOrZero8(_mm256_loadu_ps(srcL + f));
+        const __m256 inR = finiteOrZero8(_mm256_loadu_ps(srcR + f));
 #pragma GCC unroll 4
         for (int h = 0; h < 4; ++h) {
-            const __m256 fb = kGlides ? _mm256_load_ps(scratch.feedback[h] + i) : c[h][kFeedback];
+            const __m256 fb = kGlides ? _mm256_load_ps(scratch.feedback[h] + f) : c[h][kFeedback];
             const __m256 tapeIn =
                 _mm256_add_ps(_mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(inL, c[h][kLeftIn]),
                                                           _mm256_mul_ps(inR, c[h][kRightIn])),
                                             c[h][kOffset]),
                               _mm256_mul_ps(y[h], fb));
-            _mm256_storeu_ps(tapeOut[h] + i, tapeIn);
+            _mm256_storeu_ps(tapeOut[h] + f, tapeIn);
         }
-        __m256 l = kAdding ? _mm256_loadu_ps(outL + i) : _mm256_setzero_ps();
+        __m256 l = kAdding ? _mm256_loadu_ps(outL + f) : _mm256_setzero_ps();
 #pragma GCC unroll 4
         for (int h = 0; h < 4; ++h)
             l = _mm256_add_ps(l, _mm256_add_ps(_mm256_mul_ps(y[h], c[h][kLeftWet]),
                                                _mm256_mul_ps(inL, c[h][kDry])));
-        _mm256_storeu_ps(outL + i, l);
-        __m256 r = kAdding ? _mm256_loadu_ps(outR + i) : _mm256_setzero_ps();
+        _mm256_storeu_ps(outL + f, l);
+        __m256 r = kAdding ? _mm256_loadu_ps(outR + f) : _mm256_setzero_ps();
 #pragma GCC unroll 4
         for (int h = 0; h < 4; ++h)
             r = _mm256_add_ps(r, _mm256_add_ps(_mm256_mul_ps(y[h], c[h][kRightWet]),
                                                _mm256_mul_ps(inR, c[h][kDry])));
-        _mm256_storeu_ps(outR + i, r);
+        _mm256_storeu_ps(outR + f, r);
+    };
+    // One turn of software pipeline: the filters of the next eight frames, then the writes of
+    // the eight before, whose inputs are all ready, so that they run while the filters wait on
+    // their recurrence. Delaying a frame's tape write past the next frames' reads is exact for
+    // the reason fusion is (see above): no frame of the chunk reads what another frame writes
+    // unless it reads it first.
+    if (i + 8 <= n) {
+        alignas(32) __m256 ready[4];
+        filterEight(i, ready);
+        for (i += 8; i + 8 <= n; i += 8) {
+            alignas(32) __m256 next[4];
+            filterEight(i, next);
+            writeEight(i - 8, ready);
+            for (int h = 0; h < 4; ++h)
+                ready[h] = next[h];
+        }
+        writeEight(i - 8, ready);
     }
 #endif
     for (; i + 4 <= n; i += 4) {

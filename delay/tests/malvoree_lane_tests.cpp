@@ -2,7 +2,7 @@
 // of every program, bit for bit, at every vector level this processor has; tempo sync on and
 // off at several tempos, impulses and noise, in place and into separate buffers, replacing and
 // adding, with block lengths that cut the ring buffers' wraps anywhere, and with the heads'
-// settings automated between calls, so that the feedback glides.
+// settings automated between calls, so that the feedback glides, and delays down to none.
 #include "malvoree.h"
 #include "simdlevel.h"
 #include "test_host.h"
@@ -73,6 +73,13 @@ std::vector<float> perform(SimdLevel level, int32_t program, const Setting& sett
                 effect.writeParameter(headParameterIndex(head, kHeadFilter), 1.0f - value);
                 effect.writeParameter(headParameterIndex(head, kHeadVolume), value);
                 effect.writeParameter(headParameterIndex(head, kHeadPan), 0.5f * value);
+            }
+            // Every fifth call a head's delay changes, at times to a few samples or none, where
+            // a sample written in a call is read again in the same call.
+            if (call % 5 == 0) {
+                const float delays[] = {0.0f, 0.0004f, 0.001f, 0.3f};
+                effect.writeParameter(headParameterIndex(call / 5 % kHeadCount, kHeadDelay),
+                                      delays[call / 5 % 4]);
             }
             std::vector<float> left(frames), right(frames), outLeft(frames), outRight(frames);
             for (int32_t i = 0; i < frames; ++i, ++frame) {
