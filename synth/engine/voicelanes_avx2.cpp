@@ -248,6 +248,8 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
     // Per frame, each group's eight entries (the pair's four, then four unused).
     alignas(32) int32_t entries[kChunk * kStride * 2];
     alignas(32) float sums[kChunk * kStride];
+    // Each frame's filter outputs, lane by lane.
+    alignas(32) double filtered[kChunk * kStride];
     alignas(32) float envelopeRows[kChunk * kStride * 2];
     for (int32_t start = from; start < to; start += kChunk) {
         const int32_t frames = to - start < kChunk ? to - start : kChunk;
@@ -298,7 +300,33 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         constexpr int32_t kAhead = 8;
         readOscillatorSums<V, P>(tables, entries, frames < kAhead ? frames : kAhead, sums);
 
-        // Then the filters, envelopes and pans.
+        // A frame's pans: its amplitude times the filter output, into the columns.
+        const auto emit = [&](int32_t j) {
+#pragma GCC unroll 4
+            for (int v = 0; v < V; ++v) {
+                const __m256d amplitude =
+                    _mm256_cvtps_pd(_mm_load_ps(envelopeRows + (v * kChunk + j) * 8 + 4));
+                const __m256d level =
+                    _mm256_mul_pd(amplitude, _mm256_load_pd(filtered + j * kStride + v * kWidth));
+                __m128 l = _mm256_cvtpd_ps(_mm256_mul_pd(level, gl[v]));
+                __m128 r = _mm256_cvtpd_ps(_mm256_mul_pd(level, gr[v]));
+                _mm256_store_ps(columns + (v * kChunk + j) * 8, _mm256_set_m128(r, l));
+            }
+            if constexpr (P == 1) {
+                const __m128d amplitude =
+                    _mm_cvtps_pd(_mm_load_ps(envelopeRows + (V * kChunk + j) * 8 + 4));
+                const __m128d level =
+                    _mm_mul_pd(amplitude, _mm_load_pd(filtered + j * kStride + kPair));
+                const __m128 l = _mm_cvtpd_ps(_mm_mul_pd(level, pgl));
+                const __m128 r = _mm_cvtpd_ps(_mm_mul_pd(level, pgr));
+                _mm256_store_ps(columns + (V * kChunk + j) * 8, _mm256_set_m128(r, l));
+            }
+        };
+
+        // Then the filters and envelopes; each frame's pans follow kLag frames later in the
+        // same loop, when the filter output they scale has long been ready, so that they do not
+        // wait in line behind the filters' recurrence.
+        constexpr int32_t kLag = 8;
         for (int32_t j = 0; j < frames; ++j) {
             if (j + kAhead < frames)
                 readOscillatorSums<V, P>(tables, entries + (j + kAhead) * kStride * 2, 1,
@@ -314,13 +342,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                     _mm256_cvtps_pd(_mm_mul_ps(quarter, _mm_add_ps(base[v], envelope)));
                 s1[v] = _mm256_add_pd(s1[v], _mm256_mul_pd(g, hp[v]));
                 s2[v] = _mm256_add_pd(s2[v], _mm256_mul_pd(g, s1[v]));
-
-                const __m256d amplitude =
-                    _mm256_cvtps_pd(_mm_load_ps(envelopeRows + (v * kChunk + j) * 8 + 4));
-                const __m256d level = _mm256_mul_pd(amplitude, s2[v]);
-                __m128 l = _mm256_cvtpd_ps(_mm256_mul_pd(level, gl[v]));
-                __m128 r = _mm256_cvtpd_ps(_mm256_mul_pd(level, gr[v]));
-                _mm256_store_ps(columns + (v * kChunk + j) * 8, _mm256_set_m128(r, l));
+                _mm256_store_pd(filtered + j * kStride + v * kWidth, s2[v]);
             }
             if constexpr (P == 1) {
                 // The same operations on the pair's two lanes.
@@ -332,15 +354,12 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                 const __m128d g = _mm_cvtps_pd(_mm_mul_ps(quarter, _mm_add_ps(pbase, envelope)));
                 ps1 = _mm_add_pd(ps1, _mm_mul_pd(g, php));
                 ps2 = _mm_add_pd(ps2, _mm_mul_pd(g, ps1));
-
-                const __m128d amplitude =
-                    _mm_cvtps_pd(_mm_load_ps(envelopeRows + (V * kChunk + j) * 8 + 4));
-                const __m128d level = _mm_mul_pd(amplitude, ps2);
-                const __m128 l = _mm_cvtpd_ps(_mm_mul_pd(level, pgl));
-                const __m128 r = _mm_cvtpd_ps(_mm_mul_pd(level, pgr));
-                _mm256_store_ps(columns + (V * kChunk + j) * 8, _mm256_set_m128(r, l));
+                _mm_store_pd(filtered + j * kStride + kPair, ps2);
             }
+            if (j >= kLag) emit(j - kLag);
         }
+        for (int32_t j = frames > kLag ? frames - kLag : 0; j < frames; ++j)
+            emit(j);
         constexpr uint32_t kAllLanes = (1u << (V * kWidth + 2 * P)) - 1;
         if (active == kAllLanes)
             addLanesInOrder<V, P, true>(columns, frames, active, left + start, right + start);
