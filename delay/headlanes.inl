@@ -72,9 +72,10 @@ inline void transposeHalves(__m256& a, __m256& b, __m256& c, __m256& d) {
 // the four lanes of one register (rows of four heads, one row per frame), and the tape writes
 // and the outputs, which depend only on the same frames, are computed beside it so that they
 // fill the recurrence's latency. Each value is the scalar passes' to the bit: the same
-// operations in the same order. The chunk rules of the scalar passes make the fusion exact:
-// no frame of a chunk reads a tape sample that the chunk writes, and each frame's outputs are
-// written after that frame's inputs are read.
+// operations in the same order. The chunk rules of the scalar passes make the fusion exact: a
+// chunk is never longer than the delay, so a tape sample that it writes is read in it only by
+// an earlier frame or the same one (no delay), never by a later one; and each frame's outputs
+// are written after that frame's inputs are read.
 template <bool kAdding, bool kGlides>
 void renderFourHeadsChunk(HeadBlock* blocks, HeadRenderer::Scratch& scratch, const float* srcL,
                           const float* srcR, float* outL, float* outR, int32_t n) {
@@ -191,8 +192,7 @@ void renderFourHeadsChunk(HeadBlock* blocks, HeadRenderer::Scratch& scratch, con
     // One turn of software pipeline: the filters of the next eight frames, then the writes of
     // the eight before, whose inputs are all ready, so that they run while the filters wait on
     // their recurrence. Delaying a frame's tape write past the next frames' reads is exact for
-    // the reason fusion is (see above): no frame of the chunk reads what another frame writes
-    // unless it reads it first.
+    // the reason fusion is (see above): no later frame reads what an earlier one writes.
     if (i + 8 <= n) {
         alignas(32) __m256 ready[4];
         filterEight(i, ready);
