@@ -5,6 +5,7 @@
 // images); the seam's surface factories.
 #include "win32_platform.h"
 
+#include <cmath>
 #include <mutex>
 
 using namespace Gdiplus;
@@ -100,7 +101,43 @@ void destroyFont(PlatformFont* font) {
 
 } // namespace platform
 
+PlatformFont::PlatformFont(GpFont* font) : font_(font) {
+    if (!font_) return;
+    // The face GDI+ settled on (a substitute when the named one is missing), as a GDI font.
+    HDC screenless = CreateCompatibleDC(nullptr);
+    GpGraphics* graphics = nullptr;
+    LOGFONTW face{};
+    TEXTMETRICW metrics{};
+    bool measured = false;
+    if (screenless && GdipCreateFromHDC(screenless, &graphics) == Ok &&
+        GdipGetLogFontW(font_, graphics, &face) == Ok) {
+        // GDI+'s grid-fitted ClearType, and its system default, in GDI's terms.
+        face.lfQuality = CLEARTYPE_QUALITY;
+        smoothFont_ = CreateFontIndirectW(&face);
+        face.lfQuality = DEFAULT_QUALITY;
+        plainFont_ = CreateFontIndirectW(&face);
+        if (smoothFont_ && plainFont_) {
+            const HGDIOBJ previous = SelectObject(screenless, smoothFont_);
+            measured = GetTextMetricsW(screenless, &metrics) != 0;
+            SelectObject(screenless, previous);
+        }
+    }
+    REAL size = 0.0f;
+    if (measured && GdipGetFontSize(font_, &size) == Ok) {
+        ascent_ = metrics.tmAscent;
+        margin_ = size / 6.0f;
+    } else {
+        if (smoothFont_) DeleteObject(smoothFont_);
+        if (plainFont_) DeleteObject(plainFont_);
+        smoothFont_ = plainFont_ = nullptr;
+    }
+    if (graphics) GdipDeleteGraphics(graphics);
+    if (screenless) DeleteDC(screenless);
+}
+
 PlatformFont::~PlatformFont() {
+    if (smoothFont_) DeleteObject(smoothFont_);
+    if (plainFont_) DeleteObject(plainFont_);
     if (font_) GdipDeleteFont(font_);
 }
 
@@ -350,6 +387,53 @@ bool copyOpaqueImage(PlatformImage* image, uint8_t* bits, int32_t stride, const 
     }
     GdipBitmapUnlockBits(image->bitmap(), &data);
     return true;
+}
+
+// --- ComposedSurface's text --------------------------------------------------------------
+
+HFONT ComposedSurface::gdiFontFor(const char* text, PlatformFont* font, bool smooth) const {
+    // Translucent ink, line breaks and tab stops are GDI+'s own business.
+    if (!font || textColor_.alpha != 255 || !text) return nullptr;
+    for (const char* c = text; *c; ++c)
+        if (*c == '\n' || *c == '\r' || *c == '\t') return nullptr;
+    return font->gdiFont(smooth);
+}
+
+float ComposedSurface::textWidth(const char* text, PlatformFont* font) {
+    const HFONT gdiFont = gdiFontFor(text, font, true);
+    if (!gdiFont || !*text) return onContext_.textWidth(text, font);
+    const std::wstring wide = widen(text);
+    const HGDIOBJ previous = SelectObject(memory_, gdiFont);
+    SIZE extent{};
+    const BOOL measured =
+        GetTextExtentPoint32W(memory_, wide.c_str(), static_cast<int>(wide.size()), &extent);
+    SelectObject(memory_, previous);
+    if (!measured) return onContext_.textWidth(text, font);
+    return static_cast<float>(extent.cx) + 2.0f * font->margin();
+}
+
+void ComposedSurface::drawText(const char* text, PlatformFont* font, float x, float y,
+                               bool smooth) {
+    const HFONT gdiFont = gdiFontFor(text, font, smooth);
+    if (!gdiFont) {
+        onContext_.drawText(text, font, x, y, smooth);
+        return;
+    }
+    if (!*text || clip_.width() <= 0 || clip_.height() <= 0) return;
+    const std::wstring wide = widen(text);
+    // GDI+ starts the line one margin in and hangs it from the layout box's top by the
+    // font's ascent, each rounded half up.
+    const int left = static_cast<int>(std::floor(x + font->margin() + 0.5f));
+    const int baseline =
+        static_cast<int>(std::floor(y + static_cast<float>(font->ascent()) + 0.5f));
+    const RECT clip{clip_.left, clip_.top, clip_.right, clip_.bottom};
+    const HGDIOBJ previous = SelectObject(memory_, gdiFont);
+    SetBkMode(memory_, TRANSPARENT);
+    SetTextColor(memory_, textColor_.systemColor());
+    SetTextAlign(memory_, TA_BASELINE | TA_LEFT);
+    ExtTextOutW(memory_, left, baseline, ETO_CLIPPED, &clip, wide.c_str(),
+                static_cast<UINT>(wide.size()), nullptr);
+    SelectObject(memory_, previous);
 }
 
 } // namespace win32
