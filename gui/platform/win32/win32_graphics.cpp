@@ -123,9 +123,13 @@ PlatformFont::PlatformFont(GpFont* font) : font_(font) {
         }
     }
     REAL size = 0.0f;
-    if (measured && GdipGetFontSize(font_, &size) == Ok) {
+    REAL dpiY = 0.0f;
+    REAL lineHeight = 0.0f;
+    if (measured && GdipGetFontSize(font_, &size) == Ok && GdipGetDpiY(graphics, &dpiY) == Ok &&
+        GdipGetFontHeightGivenDPI(font_, dpiY, &lineHeight) == Ok) {
         ascent_ = metrics.tmAscent;
         margin_ = size / 6.0f;
+        lineHeight_ = lineHeight;
     } else {
         if (smoothFont_) DeleteObject(smoothFont_);
         if (plainFont_) DeleteObject(plainFont_);
@@ -401,22 +405,27 @@ HFONT ComposedSurface::gdiFontFor(const char* text, PlatformFont* font, bool smo
 
 float ComposedSurface::textWidth(const char* text, PlatformFont* font) {
     const HFONT gdiFont = gdiFontFor(text, font, true);
-    if (!gdiFont || !*text) return onContext_.textWidth(text, font);
+    if (!gdiFont || !*text) return context().textWidth(text, font);
     const std::wstring wide = widen(text);
     const HGDIOBJ previous = SelectObject(memory_, gdiFont);
     SIZE extent{};
     const BOOL measured =
         GetTextExtentPoint32W(memory_, wide.c_str(), static_cast<int>(wide.size()), &extent);
     SelectObject(memory_, previous);
-    if (!measured) return onContext_.textWidth(text, font);
+    if (!measured) return context().textWidth(text, font);
     return static_cast<float>(extent.cx) + 2.0f * font->margin();
+}
+
+float ComposedSurface::fontHeight(PlatformFont* font) {
+    if (font && font->gdiFont(true)) return font->lineHeight();
+    return context().fontHeight(font);
 }
 
 void ComposedSurface::drawText(const char* text, PlatformFont* font, float x, float y,
                                bool smooth) {
     const HFONT gdiFont = gdiFontFor(text, font, smooth);
     if (!gdiFont) {
-        onContext_.drawText(text, font, x, y, smooth);
+        context().drawText(text, font, x, y, smooth);
         return;
     }
     if (!*text || clip_.width() <= 0 || clip_.height() <= 0) return;

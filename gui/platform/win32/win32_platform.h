@@ -56,6 +56,8 @@ public:
     int32_t ascent() const { return ascent_; }
     // GDI+ leaves a sixth of the em free before a line's first character and after its last.
     float margin() const { return margin_; }
+    // GDI+'s line height at the screen's resolution.
+    float lineHeight() const { return lineHeight_; }
 
 private:
     Gdiplus::GpFont* font_;
@@ -63,6 +65,7 @@ private:
     HFONT plainFont_ = nullptr;
     int32_t ascent_ = 0;
     float margin_ = 0.0f;
+    float lineHeight_ = 0.0f;
 };
 
 namespace win32 {
@@ -178,18 +181,20 @@ bool copyOpaqueImage(PlatformImage* image, uint8_t* bits, int32_t stride, const 
 //
 // Single lines of opaque text are measured and drawn by GDI with the font's own GDI font, at
 // the place GDI+ puts them: the same pixels where GDI+ hands text to GDI, for a fraction of
-// the cost (GDI+ makes and matches a GDI font for every string it measures or draws).
+// the cost (GDI+ makes and matches a GDI font for every string it measures or draws). A clip
+// reaches each GDI+ graphics only when that graphics next draws: most views set theirs and
+// then draw only text and opaque images, which never ask GDI+.
 class ComposedSurface final : public DrawSurface {
 public:
     ComposedSurface(HWND window, HDC memory, PlatformImage* image, uint8_t* bits, int32_t stride,
                     const ViewRect& bounds)
         : onContext_(window, memory), onBits_(image), memory_(memory), bits_(bits), stride_(stride),
-          bounds_(bounds), clip_(bounds) {}
+          bounds_(bounds), clip_(bounds), requestedClip_(bounds) {}
 
     bool canDraw() const override { return onContext_.canDraw() && onBits_.canDraw(); }
     void setClip(const ViewRect& deviceRect) override {
-        onContext_.setClip(deviceRect);
-        onBits_.setClip(deviceRect);
+        requestedClip_ = deviceRect;
+        contextClipStale_ = bitsClipStale_ = true;
         clip_ = deviceRect;
         clip_.bound(bounds_);
     }
@@ -203,39 +208,39 @@ public:
     }
     void setSmoothing(bool antialiased) override { onContext_.setSmoothing(antialiased); }
     void strokeLine(float x0, float y0, float x1, float y1) override {
-        onContext_.strokeLine(x0, y0, x1, y1);
+        context().strokeLine(x0, y0, x1, y1);
     }
     void fillPolygon(const SurfacePoint* points, int32_t count) override {
-        onContext_.fillPolygon(points, count);
+        context().fillPolygon(points, count);
     }
     void strokePolygon(const SurfacePoint* points, int32_t count, bool closed) override {
-        onContext_.strokePolygon(points, count, closed);
+        context().strokePolygon(points, count, closed);
     }
     void fillRect(float x, float y, float width, float height) override {
-        onContext_.fillRect(x, y, width, height);
+        context().fillRect(x, y, width, height);
     }
     void fillRectPixels(int32_t x, int32_t y, int32_t width, int32_t height) override {
-        onContext_.fillRectPixels(x, y, width, height);
+        context().fillRectPixels(x, y, width, height);
     }
     void strokeRect(float x, float y, float width, float height) override {
-        onContext_.strokeRect(x, y, width, height);
+        context().strokeRect(x, y, width, height);
     }
     void fillEllipse(float x, float y, float width, float height) override {
-        onContext_.fillEllipse(x, y, width, height);
+        context().fillEllipse(x, y, width, height);
     }
     void strokeEllipse(float x, float y, float width, float height) override {
-        onContext_.strokeEllipse(x, y, width, height);
+        context().strokeEllipse(x, y, width, height);
     }
     void fillArc(float x, float y, float width, float height, float startDegrees,
                  float sweepDegrees) override {
-        onContext_.fillArc(x, y, width, height, startDegrees, sweepDegrees);
+        context().fillArc(x, y, width, height, startDegrees, sweepDegrees);
     }
     void strokeArc(float x, float y, float width, float height, float startDegrees,
                    float sweepDegrees) override {
-        onContext_.strokeArc(x, y, width, height, startDegrees, sweepDegrees);
+        context().strokeArc(x, y, width, height, startDegrees, sweepDegrees);
     }
     float textWidth(const char* text, PlatformFont* font) override;
-    float fontHeight(PlatformFont* font) override { return onContext_.fontHeight(font); }
+    float fontHeight(PlatformFont* font) override;
     void drawText(const char* text, PlatformFont* font, float x, float y, bool smooth) override;
     void drawImage(PlatformImage* image, int32_t x, int32_t y, int32_t width, int32_t height,
                    int32_t sourceX, int32_t sourceY, uint8_t alpha) override {
@@ -244,10 +249,18 @@ public:
         if (alpha == 255 && image && image->opaque() && bits_ &&
             copyOpaqueImage(image, bits_, stride_, clip_, x, y, width, height, sourceX, sourceY))
             return;
+        if (bitsClipStale_) onBits_.setClip(requestedClip_);
+        bitsClipStale_ = false;
         onBits_.drawImage(image, x, y, width, height, sourceX, sourceY, alpha);
     }
 
 private:
+    // The device context's GDI+ graphics, clipped as last asked.
+    GdipSurface& context() {
+        if (contextClipStale_) onContext_.setClip(requestedClip_);
+        contextClipStale_ = false;
+        return onContext_;
+    }
     // The GDI font for text, or null when GDI+ must draw it (no GDI font, several lines, tabs).
     HFONT gdiFontFor(const char* text, PlatformFont* font, bool smooth) const;
 
@@ -259,6 +272,9 @@ private:
     int32_t stride_;
     ViewRect bounds_;
     ViewRect clip_;
+    ViewRect requestedClip_;
+    bool contextClipStale_ = false;
+    bool bitsClipStale_ = false;
 };
 
 // --- resources -------------------------------------------------------------------------------
