@@ -6,6 +6,7 @@
 #include "win32_platform.h"
 
 #include <cmath>
+#include <cstring>
 #include <mutex>
 
 using namespace Gdiplus;
@@ -156,6 +157,8 @@ GdipSurface::GdipSurface(HWND window, HDC dc) : window_(window) {
 }
 
 GdipSurface::GdipSurface(PlatformImage* image) {
+    // What is drawn here from now on is in the bitmap alone.
+    if (image) image->forgetRows();
     if (image && image->bitmap()) keep(GdipGetImageGraphicsContext(image->bitmap(), &graphics_));
     prepareGraphics();
 }
@@ -373,6 +376,18 @@ bool copyOpaqueImage(PlatformImage* image, uint8_t* bits, int32_t stride, const 
     if (target.width() <= 0 || target.height() <= 0) return true;
     const GpRect source{sourceX + target.left - x, sourceY + target.top - y, target.width(),
                         target.height()};
+    const std::vector<uint8_t>& rows = image->rows();
+    if (!rows.empty()) {
+        const size_t rowBytes = static_cast<size_t>(imageWidth) * 3;
+        const size_t copied = static_cast<size_t>(target.width()) * 3;
+        for (int32_t row = 0; row < target.height(); ++row)
+            std::memcpy(bits + static_cast<ptrdiff_t>(target.top + row) * stride +
+                            static_cast<ptrdiff_t>(target.left) * 3,
+                        rows.data() + static_cast<size_t>(source.Y + row) * rowBytes +
+                            static_cast<size_t>(source.X) * 3,
+                        copied);
+        return true;
+    }
     BitmapData data{};
     if (GdipBitmapLockBits(image->bitmap(), &source, ImageLockModeRead, PixelFormat32bppARGB,
                            &data) != Ok)

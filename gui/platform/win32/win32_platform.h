@@ -34,9 +34,17 @@ public:
     bool opaque() const { return opaque_; }
     void setOpaque(bool opaque) { opaque_ = opaque; }
 
+    // An opaque image's pixels as blue, green, red rows, width * 3 bytes each, kept from its
+    // load so that a paint copies them without asking GDI+ for them; empty once anything may
+    // have drawn into the image.
+    const std::vector<uint8_t>& rows() const { return rows_; }
+    void keepRows(std::vector<uint8_t> rows) { rows_ = std::move(rows); }
+    void forgetRows() { std::vector<uint8_t>().swap(rows_); }
+
 private:
     Gdiplus::GpBitmap* bitmap_;
     bool opaque_ = false;
+    std::vector<uint8_t> rows_;
 };
 
 // A GDI+ font, and the same face as GDI fonts for the memory surface's text: one for smoothed

@@ -225,8 +225,9 @@ GpBitmap* asArgb(GpBitmap* bitmap) {
     return converted;
 }
 
-// Whether every pixel of a 32-bit ARGB bitmap has alpha 255.
-bool everyPixelOpaque(GpBitmap* bitmap) {
+// Whether every pixel of a 32-bit ARGB bitmap has alpha 255; if so, rows holds its pixels as
+// blue, green, red rows.
+bool everyPixelOpaque(GpBitmap* bitmap, std::vector<uint8_t>& rows) {
     UINT width = 0, height = 0;
     GdipGetImageWidth(bitmap, &width);
     GdipGetImageHeight(bitmap, &height);
@@ -234,17 +235,24 @@ bool everyPixelOpaque(GpBitmap* bitmap) {
     BitmapData data{};
     if (GdipBitmapLockBits(bitmap, &whole, ImageLockModeRead, PixelFormat32bppARGB, &data) != Ok)
         return false;
+    rows.resize(static_cast<size_t>(data.Width) * data.Height * 3);
+    uint8_t* to = rows.data();
     bool opaque = true;
     for (UINT y = 0; y < data.Height && opaque; ++y) {
         const auto* row =
             static_cast<const uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
-        for (UINT x = 0; x < data.Width; ++x)
+        for (UINT x = 0; x < data.Width; ++x, to += 3) {
             if (row[x * 4 + 3] != 255) {
                 opaque = false;
                 break;
             }
+            to[0] = row[x * 4];
+            to[1] = row[x * 4 + 1];
+            to[2] = row[x * 4 + 2];
+        }
     }
     GdipBitmapUnlockBits(bitmap, &data);
+    if (!opaque) std::vector<uint8_t>().swap(rows);
     return opaque;
 }
 
@@ -271,7 +279,9 @@ PlatformImage* loadResourceImage(const ResourceRef& reference) {
     if (!bitmap) bitmap = win32::decodeBitmapResource(reference);
     if (!bitmap) return nullptr;
     auto* image = new PlatformImage(win32::asArgb(bitmap));
-    image->setOpaque(win32::everyPixelOpaque(image->bitmap()));
+    std::vector<uint8_t> rows;
+    image->setOpaque(win32::everyPixelOpaque(image->bitmap(), rows));
+    image->keepRows(std::move(rows));
     return image;
 }
 

@@ -464,6 +464,16 @@ TEST_F(FrameWindowTest, AnOpaqueBitmapLandsPixelForPixelAndOnlyInsideItsView) {
     EXPECT_EQ(GetPixel(dc, 110, 11), RGB(100, 110, 120));
     EXPECT_EQ(GetPixel(dc, 112, 11), RGB(160, 170, 180));
     ReleaseDC(window_, dc);
+    // Drawn into later, it shows what was drawn, not the pixels it was loaded with.
+    auto* into = new COffscreenContext(nullptr, bitmap, true);
+    into->setFillTint(kGreenColor);
+    into->rectangle(ViewRect(0, 0, 3, 2), DrawFilled);
+    into->release();
+    InvalidateRect(window_, nullptr, TRUE);
+    UpdateWindow(window_);
+    dc = GetDC(window_);
+    EXPECT_EQ(GetPixel(dc, 111, 10), RGB(0, 255, 0));
+    ReleaseDC(window_, dc);
     bitmap->release();
 }
 
