@@ -447,9 +447,9 @@ void Win32FrameWindow::paint() {
     RECT update{};
     if (!GetUpdateRect(window, &update, FALSE)) return;
     // The update region's own rectangles: two knobs far apart are two small paints, not one
-    // of the box around both.
+    // of the box around both. A memory surface yet to be made is painted over the whole box.
     std::vector<ViewRect> areas;
-    if (HRGN region = CreateRectRgn(0, 0, 0, 0)) {
+    if (HRGN region = memoryContext_ ? CreateRectRgn(0, 0, 0, 0) : nullptr) {
         if (GetUpdateRgn(window, region, FALSE) != ERROR) areas = regionRectangles(region);
         DeleteObject(region);
     }
