@@ -361,35 +361,52 @@ void GdipSurface::drawImage(PlatformImage* image, int32_t x, int32_t y, int32_t 
     GdipDisposeImage(region);
 }
 
+namespace {
+
+// Where an image drawn at x, y (width x height from sourceX, sourceY) lands inside clip and
+// inside the image itself; false when nowhere. source is the top-left of the part read.
+bool placeOnBits(PlatformImage* image, const ViewRect& clip, int32_t x, int32_t y, int32_t width,
+                 int32_t height, int32_t sourceX, int32_t sourceY, ViewRect& target,
+                 ViewPoint& source, UINT& imageWidth) {
+    UINT imageHeight = 0;
+    imageWidth = 0;
+    GdipGetImageWidth(image->bitmap(), &imageWidth);
+    GdipGetImageHeight(image->bitmap(), &imageHeight);
+    target = {x, y, x + width, y + height};
+    target.bound(clip);
+    target.bound({x - sourceX, y - sourceY, x - sourceX + static_cast<int32_t>(imageWidth),
+                  y - sourceY + static_cast<int32_t>(imageHeight)});
+    source = {sourceX + target.left - x, sourceY + target.top - y};
+    return target.width() > 0 && target.height() > 0;
+}
+
+} // namespace
+
 bool copyOpaqueImage(PlatformImage* image, uint8_t* bits, int32_t stride, const ViewRect& clip,
                      int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourceX,
                      int32_t sourceY) {
     if (!image || !image->bitmap() || !bits) return false;
-    UINT imageWidth = 0, imageHeight = 0;
-    GdipGetImageWidth(image->bitmap(), &imageWidth);
-    GdipGetImageHeight(image->bitmap(), &imageHeight);
-    // The destination box, cut to the clip and to the part of the source that exists.
-    ViewRect target{x, y, x + width, y + height};
-    target.bound(clip);
-    target.bound({x - sourceX, y - sourceY, x - sourceX + static_cast<int32_t>(imageWidth),
-                  y - sourceY + static_cast<int32_t>(imageHeight)});
-    if (target.width() <= 0 || target.height() <= 0) return true;
-    const GpRect source{sourceX + target.left - x, sourceY + target.top - y, target.width(),
-                        target.height()};
+    ViewRect target;
+    ViewPoint source;
+    UINT imageWidth = 0;
+    if (!placeOnBits(image, clip, x, y, width, height, sourceX, sourceY, target, source,
+                     imageWidth))
+        return true;
     const std::vector<uint8_t>& rows = image->rows();
-    if (!rows.empty()) {
+    if (!rows.empty() && image->pixelBytes() == 3) {
         const size_t rowBytes = static_cast<size_t>(imageWidth) * 3;
         const size_t copied = static_cast<size_t>(target.width()) * 3;
         for (int32_t row = 0; row < target.height(); ++row)
             std::memcpy(bits + static_cast<ptrdiff_t>(target.top + row) * stride +
                             static_cast<ptrdiff_t>(target.left) * 3,
-                        rows.data() + static_cast<size_t>(source.Y + row) * rowBytes +
-                            static_cast<size_t>(source.X) * 3,
+                        rows.data() + static_cast<size_t>(source.y + row) * rowBytes +
+                            static_cast<size_t>(source.x) * 3,
                         copied);
         return true;
     }
+    const GpRect locked{source.x, source.y, target.width(), target.height()};
     BitmapData data{};
-    if (GdipBitmapLockBits(image->bitmap(), &source, ImageLockModeRead, PixelFormat32bppARGB,
+    if (GdipBitmapLockBits(image->bitmap(), &locked, ImageLockModeRead, PixelFormat32bppARGB,
                            &data) != Ok)
         return false;
     for (int32_t row = 0; row < target.height(); ++row) {
@@ -405,6 +422,36 @@ bool copyOpaqueImage(PlatformImage* image, uint8_t* bits, int32_t stride, const 
         }
     }
     GdipBitmapUnlockBits(image->bitmap(), &data);
+    return true;
+}
+
+bool blendKeptImage(PlatformImage* image, uint8_t* bits, int32_t stride, const ViewRect& clip,
+                    int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourceX,
+                    int32_t sourceY) {
+    if (!image || !image->bitmap() || !bits) return false;
+    const std::vector<uint8_t>& rows = image->rows();
+    if (rows.empty() || image->pixelBytes() != 4) return false;
+    ViewRect target;
+    ViewPoint source;
+    UINT imageWidth = 0;
+    if (!placeOnBits(image, clip, x, y, width, height, sourceX, sourceY, target, source,
+                     imageWidth))
+        return true;
+    const size_t rowBytes = static_cast<size_t>(imageWidth) * 4;
+    for (int32_t row = 0; row < target.height(); ++row) {
+        const uint8_t* from = rows.data() + static_cast<size_t>(source.y + row) * rowBytes +
+                              static_cast<size_t>(source.x) * 4;
+        uint8_t* to = bits + static_cast<ptrdiff_t>(target.top + row) * stride +
+                      static_cast<ptrdiff_t>(target.left) * 3;
+        for (int32_t column = 0; column < target.width(); ++column, from += 4, to += 3) {
+            // Each channel weighted by the alpha and what is under it by the rest, truncated:
+            // GDI+'s own arithmetic over pixels without alpha, so the pixels are the same.
+            const uint32_t alpha = from[3];
+            for (int channel = 0; channel < 3; ++channel)
+                to[channel] = static_cast<uint8_t>(
+                    (from[channel] * alpha + to[channel] * (255 - alpha)) / 255);
+        }
+    }
     return true;
 }
 

@@ -34,17 +34,23 @@ public:
     bool opaque() const { return opaque_; }
     void setOpaque(bool opaque) { opaque_ = opaque; }
 
-    // An opaque image's pixels as blue, green, red rows, width * 3 bytes each, kept from its
-    // load so that a paint copies them without asking GDI+ for them; empty once anything may
-    // have drawn into the image.
+    // The image's pixels kept from its load, so that a paint copies or blends them without
+    // asking GDI+ for them: blue, green, red (and alpha, pixelBytes() 4, for an image that is
+    // not opaque) rows, width * pixelBytes() bytes each. Empty once anything may have drawn
+    // into the image.
     const std::vector<uint8_t>& rows() const { return rows_; }
-    void keepRows(std::vector<uint8_t> rows) { rows_ = std::move(rows); }
+    int32_t pixelBytes() const { return pixelBytes_; }
+    void keepRows(std::vector<uint8_t> rows, int32_t pixelBytes) {
+        rows_ = std::move(rows);
+        pixelBytes_ = pixelBytes;
+    }
     void forgetRows() { std::vector<uint8_t>().swap(rows_); }
 
 private:
     Gdiplus::GpBitmap* bitmap_;
     bool opaque_ = false;
     std::vector<uint8_t> rows_;
+    int32_t pixelBytes_ = 0;
 };
 
 // A GDI+ font, and the same face as GDI fonts for the memory surface's text: one for smoothed
@@ -181,11 +187,17 @@ private:
 bool copyOpaqueImage(PlatformImage* image, uint8_t* bits, int32_t stride, const ViewRect& clip,
                      int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourceX,
                      int32_t sourceY);
+// The same for an image with alpha, from the pixels kept at its load, each blended over what
+// is under it as GDI+ blends onto 24-bit pixels. False, nothing written, without kept pixels.
+bool blendKeptImage(PlatformImage* image, uint8_t* bits, int32_t stride, const ViewRect& clip,
+                    int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourceX,
+                    int32_t sourceY);
 
 // A surface over a 24-bit DIB section selected into a memory device context, as a window's
-// paint is composed: images are drawn straight into the bits (fast everywhere: opaque ones
-// copied, the others by GDI+), all else (text, shapes) through the device context, so that it
-// looks exactly as on the window. image wraps the same bits, rows top-down, stride bytes apart.
+// paint is composed: images are drawn straight into the bits (fast everywhere: copied or
+// blended from their kept pixels, else by GDI+), all else (text, shapes) through the device
+// context, so that it looks exactly as on the window. image wraps the same bits, rows top-down,
+// stride bytes apart.
 //
 // Single lines of opaque text are measured and drawn by GDI with the font's own GDI font, at
 // the place GDI+ puts them: the same pixels where GDI+ hands text to GDI, for a fraction of
@@ -254,8 +266,11 @@ public:
                    int32_t sourceX, int32_t sourceY, uint8_t alpha) override {
         // What the device context drew must be in the bits before they are drawn over.
         GdiFlush();
-        if (alpha == 255 && image && image->opaque() && bits_ &&
-            copyOpaqueImage(image, bits_, stride_, clip_, x, y, width, height, sourceX, sourceY))
+        if (alpha == 255 && image && bits_ &&
+            (image->opaque() ? copyOpaqueImage(image, bits_, stride_, clip_, x, y, width, height,
+                                               sourceX, sourceY)
+                             : blendKeptImage(image, bits_, stride_, clip_, x, y, width, height,
+                                              sourceX, sourceY)))
             return;
         if (bitsClipStale_) onBits_.setClip(requestedClip_);
         bitsClipStale_ = false;

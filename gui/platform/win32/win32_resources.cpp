@@ -225,9 +225,9 @@ GpBitmap* asArgb(GpBitmap* bitmap) {
     return converted;
 }
 
-// Whether every pixel of a 32-bit ARGB bitmap has alpha 255; if so, rows holds its pixels as
-// blue, green, red rows.
-bool everyPixelOpaque(GpBitmap* bitmap, std::vector<uint8_t>& rows) {
+// A 32-bit ARGB bitmap's pixels as blue, green, red, alpha rows; when every alpha is 255,
+// blue, green, red rows instead and true.
+bool readPixels(GpBitmap* bitmap, std::vector<uint8_t>& rows) {
     UINT width = 0, height = 0;
     GdipGetImageWidth(bitmap, &width);
     GdipGetImageHeight(bitmap, &height);
@@ -235,24 +235,27 @@ bool everyPixelOpaque(GpBitmap* bitmap, std::vector<uint8_t>& rows) {
     BitmapData data{};
     if (GdipBitmapLockBits(bitmap, &whole, ImageLockModeRead, PixelFormat32bppARGB, &data) != Ok)
         return false;
-    rows.resize(static_cast<size_t>(data.Width) * data.Height * 3);
-    uint8_t* to = rows.data();
+    const size_t rowBytes = static_cast<size_t>(data.Width) * 4;
+    rows.resize(rowBytes * data.Height);
     bool opaque = true;
-    for (UINT y = 0; y < data.Height && opaque; ++y) {
+    for (UINT y = 0; y < data.Height; ++y) {
         const auto* row =
             static_cast<const uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
-        for (UINT x = 0; x < data.Width; ++x, to += 3) {
-            if (row[x * 4 + 3] != 255) {
-                opaque = false;
-                break;
-            }
-            to[0] = row[x * 4];
-            to[1] = row[x * 4 + 1];
-            to[2] = row[x * 4 + 2];
-        }
+        std::memcpy(rows.data() + y * rowBytes, row, rowBytes);
+        for (UINT x = 0; x < data.Width && opaque; ++x)
+            opaque = row[x * 4 + 3] == 255;
     }
     GdipBitmapUnlockBits(bitmap, &data);
-    if (!opaque) std::vector<uint8_t>().swap(rows);
+    if (opaque) {
+        // In place: each three-byte pixel lands at or before where its four bytes were read.
+        const size_t pixels = static_cast<size_t>(data.Width) * data.Height;
+        for (size_t i = 0; i < pixels; ++i) {
+            rows[i * 3] = rows[i * 4];
+            rows[i * 3 + 1] = rows[i * 4 + 1];
+            rows[i * 3 + 2] = rows[i * 4 + 2];
+        }
+        rows.resize(pixels * 3);
+    }
     return opaque;
 }
 
@@ -280,8 +283,9 @@ PlatformImage* loadResourceImage(const ResourceRef& reference) {
     if (!bitmap) return nullptr;
     auto* image = new PlatformImage(win32::asArgb(bitmap));
     std::vector<uint8_t> rows;
-    image->setOpaque(win32::everyPixelOpaque(image->bitmap(), rows));
-    image->keepRows(std::move(rows));
+    const bool opaque = win32::readPixels(image->bitmap(), rows);
+    image->setOpaque(opaque);
+    image->keepRows(std::move(rows), opaque ? 3 : 4);
     return image;
 }
 

@@ -477,6 +477,42 @@ TEST_F(FrameWindowTest, AnOpaqueBitmapLandsPixelForPixelAndOnlyInsideItsView) {
     bitmap->release();
 }
 
+TEST_F(FrameWindowTest, ABitmapWithAlphaLandsAsGdiplusBlendsItOverWhatIsUnderIt) {
+    // dot.png: opaque red, half-transparent blue, transparent and opaque green rows, over a
+    // backdrop whose channels show any difference in rounding.
+    using namespace Gdiplus::DllExports;
+    constexpr ViewColor kUnder{201, 99, 50, 255};
+    auto* dot = new CBitmap(ResourceRef::byName("dot.png"));
+    ASSERT_EQ(dot->width(), 4);
+    frame_->appendChild(new Stamp(ViewRect(100, 10, 104, 14), dot, ViewRect(100, 10, 104, 14)));
+    frame_->setBackdropColor(kUnder);
+    InvalidateRect(window_, nullptr, TRUE);
+    UpdateWindow(window_);
+    // What GDI+ itself makes of the same image over the same colour, on pixels without alpha.
+    Gdiplus::GpBitmap* expected = nullptr;
+    ASSERT_EQ(GdipCreateBitmapFromScan0(4, 4, 0, PixelFormat24bppRGB, nullptr, &expected),
+              Gdiplus::Ok);
+    Gdiplus::GpGraphics* graphics = nullptr;
+    ASSERT_EQ(GdipGetImageGraphicsContext(expected, &graphics), Gdiplus::Ok);
+    GdipGraphicsClear(graphics,
+                      0xff000000u | (kUnder.red << 16) | (kUnder.green << 8) | kUnder.blue);
+    GdipDrawImageRectRectI(graphics, dot->platformImage()->bitmap(), 0, 0, 4, 4, 0, 0, 4, 4,
+                           Gdiplus::UnitPixel, nullptr, nullptr, nullptr);
+    GdipDeleteGraphics(graphics);
+    HDC dc = GetDC(window_);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            Gdiplus::ARGB colour = 0;
+            GdipBitmapGetPixel(expected, x, y, &colour);
+            EXPECT_EQ(GetPixel(dc, 100 + x, 10 + y),
+                      RGB((colour >> 16) & 0xff, (colour >> 8) & 0xff, colour & 0xff))
+                << "at " << x << ", " << y;
+        }
+    ReleaseDC(window_, dc);
+    GdipDisposeImage(expected);
+    dot->release();
+}
+
 // --- position and size ---------------------------------------------------------------------
 
 TEST_F(FrameWindowTest, PositionIsTheHostWindowsAndSizeItsRectangle) {
