@@ -444,8 +444,6 @@ void Win32FrameWindow::paint() {
     HWND window = window_;
     // From here on, what is invalid again is what the views ask for.
     wholeInvalid_ = false;
-    RECT update{};
-    if (!GetUpdateRect(window, &update, FALSE)) return;
     // The update region's own rectangles: two knobs far apart are two small paints, not one
     // of the box around both. A memory surface yet to be made is painted over the whole box.
     std::vector<ViewRect> areas;
@@ -457,6 +455,11 @@ void Win32FrameWindow::paint() {
     HDC dc = BeginPaint(window, &paint);
     const ViewRect box{paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right,
                        paint.rcPaint.bottom};
+    if (box.isEmpty()) {
+        // Nothing was invalid (an internal paint request): nothing to draw.
+        EndPaint(window, &paint);
+        return;
+    }
     if (areas.empty()) areas.push_back(box);
     bool fresh = false;
     if (!dc) {
