@@ -1,8 +1,9 @@
-// The Win32 back-end's drawing: a DrawSurface over the GDI+ flat API, fonts, and the
-// library's start-up and shutdown.
+// The Win32 back-end's drawing: a DrawSurface over the GDI+ flat API, fonts, the memory
+// surface's own image copies and text, and the library's start-up and shutdown.
 //
-// Contents: start-up and shutdown; fonts; GdipSurface (construction, state, shapes, text,
-// images); the seam's surface factories.
+// Contents: start-up and shutdown; fonts (GDI+ and their GDI twins); GdipSurface (construction,
+// state, shapes, text, images); images copied and blended into 24-bit pixels; ComposedSurface's
+// text; the seam's surface factories.
 #include "win32_platform.h"
 
 #include <cmath>
