@@ -1,10 +1,13 @@
-// The Win32 back-end's drawing: a DrawSurface over the GDI+ flat API, fonts, and the
-// library's start-up and shutdown.
+// The Win32 back-end's drawing: a DrawSurface over the GDI+ flat API, fonts, the memory
+// surface's own image copies and text, and the library's start-up and shutdown.
 //
-// Contents: start-up and shutdown; fonts; GdipSurface (construction, state, shapes, text,
-// images); the seam's surface factories.
+// Contents: start-up and shutdown; fonts (GDI+ and their GDI twins); GdipSurface (construction,
+// state, shapes, text, images); images copied and blended into 24-bit pixels; ComposedSurface's
+// text; the seam's surface factories.
 #include "win32_platform.h"
 
+#include <cmath>
+#include <cstring>
 #include <mutex>
 
 using namespace Gdiplus;
@@ -100,7 +103,47 @@ void destroyFont(PlatformFont* font) {
 
 } // namespace platform
 
+PlatformFont::PlatformFont(GpFont* font) : font_(font) {
+    if (!font_) return;
+    // The face GDI+ settled on (a substitute when the named one is missing), as a GDI font.
+    HDC screenless = CreateCompatibleDC(nullptr);
+    GpGraphics* graphics = nullptr;
+    LOGFONTW face{};
+    TEXTMETRICW metrics{};
+    bool measured = false;
+    if (screenless && GdipCreateFromHDC(screenless, &graphics) == Ok &&
+        GdipGetLogFontW(font_, graphics, &face) == Ok) {
+        // GDI+'s grid-fitted ClearType, and its system default, in GDI's terms.
+        face.lfQuality = CLEARTYPE_QUALITY;
+        smoothFont_ = CreateFontIndirectW(&face);
+        face.lfQuality = DEFAULT_QUALITY;
+        plainFont_ = CreateFontIndirectW(&face);
+        if (smoothFont_ && plainFont_) {
+            const HGDIOBJ previous = SelectObject(screenless, smoothFont_);
+            measured = GetTextMetricsW(screenless, &metrics) != 0;
+            SelectObject(screenless, previous);
+        }
+    }
+    REAL size = 0.0f;
+    REAL dpiY = 0.0f;
+    REAL lineHeight = 0.0f;
+    if (measured && GdipGetFontSize(font_, &size) == Ok && GdipGetDpiY(graphics, &dpiY) == Ok &&
+        GdipGetFontHeightGivenDPI(font_, dpiY, &lineHeight) == Ok) {
+        ascent_ = metrics.tmAscent;
+        margin_ = size / 6.0f;
+        lineHeight_ = lineHeight;
+    } else {
+        if (smoothFont_) DeleteObject(smoothFont_);
+        if (plainFont_) DeleteObject(plainFont_);
+        smoothFont_ = plainFont_ = nullptr;
+    }
+    if (graphics) GdipDeleteGraphics(graphics);
+    if (screenless) DeleteDC(screenless);
+}
+
 PlatformFont::~PlatformFont() {
+    if (smoothFont_) DeleteObject(smoothFont_);
+    if (plainFont_) DeleteObject(plainFont_);
     if (font_) GdipDeleteFont(font_);
 }
 
@@ -115,6 +158,8 @@ GdipSurface::GdipSurface(HWND window, HDC dc) : window_(window) {
 }
 
 GdipSurface::GdipSurface(PlatformImage* image) {
+    // What is drawn here from now on is in the bitmap alone.
+    if (image) image->forgetRows();
     if (image && image->bitmap()) keep(GdipGetImageGraphicsContext(image->bitmap(), &graphics_));
     prepareGraphics();
 }
@@ -317,23 +362,52 @@ void GdipSurface::drawImage(PlatformImage* image, int32_t x, int32_t y, int32_t 
     GdipDisposeImage(region);
 }
 
+namespace {
+
+// Where an image drawn at x, y (width x height from sourceX, sourceY) lands inside clip and
+// inside the image itself; false when nowhere. source is the top-left of the part read.
+bool placeOnBits(PlatformImage* image, const ViewRect& clip, int32_t x, int32_t y, int32_t width,
+                 int32_t height, int32_t sourceX, int32_t sourceY, ViewRect& target,
+                 ViewPoint& source, UINT& imageWidth) {
+    UINT imageHeight = 0;
+    imageWidth = 0;
+    GdipGetImageWidth(image->bitmap(), &imageWidth);
+    GdipGetImageHeight(image->bitmap(), &imageHeight);
+    target = {x, y, x + width, y + height};
+    target.bound(clip);
+    target.bound({x - sourceX, y - sourceY, x - sourceX + static_cast<int32_t>(imageWidth),
+                  y - sourceY + static_cast<int32_t>(imageHeight)});
+    source = {sourceX + target.left - x, sourceY + target.top - y};
+    return target.width() > 0 && target.height() > 0;
+}
+
+} // namespace
+
 bool copyOpaqueImage(PlatformImage* image, uint8_t* bits, int32_t stride, const ViewRect& clip,
                      int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourceX,
                      int32_t sourceY) {
     if (!image || !image->bitmap() || !bits) return false;
-    UINT imageWidth = 0, imageHeight = 0;
-    GdipGetImageWidth(image->bitmap(), &imageWidth);
-    GdipGetImageHeight(image->bitmap(), &imageHeight);
-    // The destination box, cut to the clip and to the part of the source that exists.
-    ViewRect target{x, y, x + width, y + height};
-    target.bound(clip);
-    target.bound({x - sourceX, y - sourceY, x - sourceX + static_cast<int32_t>(imageWidth),
-                  y - sourceY + static_cast<int32_t>(imageHeight)});
-    if (target.width() <= 0 || target.height() <= 0) return true;
-    const GpRect source{sourceX + target.left - x, sourceY + target.top - y, target.width(),
-                        target.height()};
+    ViewRect target;
+    ViewPoint source;
+    UINT imageWidth = 0;
+    if (!placeOnBits(image, clip, x, y, width, height, sourceX, sourceY, target, source,
+                     imageWidth))
+        return true;
+    const std::vector<uint8_t>& rows = image->rows();
+    if (!rows.empty() && image->pixelBytes() == 3) {
+        const size_t rowBytes = static_cast<size_t>(imageWidth) * 3;
+        const size_t copied = static_cast<size_t>(target.width()) * 3;
+        for (int32_t row = 0; row < target.height(); ++row)
+            std::memcpy(bits + static_cast<ptrdiff_t>(target.top + row) * stride +
+                            static_cast<ptrdiff_t>(target.left) * 3,
+                        rows.data() + static_cast<size_t>(source.y + row) * rowBytes +
+                            static_cast<size_t>(source.x) * 3,
+                        copied);
+        return true;
+    }
+    const GpRect locked{source.x, source.y, target.width(), target.height()};
     BitmapData data{};
-    if (GdipBitmapLockBits(image->bitmap(), &source, ImageLockModeRead, PixelFormat32bppARGB,
+    if (GdipBitmapLockBits(image->bitmap(), &locked, ImageLockModeRead, PixelFormat32bppARGB,
                            &data) != Ok)
         return false;
     for (int32_t row = 0; row < target.height(); ++row) {
@@ -350,6 +424,88 @@ bool copyOpaqueImage(PlatformImage* image, uint8_t* bits, int32_t stride, const 
     }
     GdipBitmapUnlockBits(image->bitmap(), &data);
     return true;
+}
+
+bool blendKeptImage(PlatformImage* image, uint8_t* bits, int32_t stride, const ViewRect& clip,
+                    int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourceX,
+                    int32_t sourceY) {
+    if (!image || !image->bitmap() || !bits) return false;
+    const std::vector<uint8_t>& rows = image->rows();
+    if (rows.empty() || image->pixelBytes() != 4) return false;
+    ViewRect target;
+    ViewPoint source;
+    UINT imageWidth = 0;
+    if (!placeOnBits(image, clip, x, y, width, height, sourceX, sourceY, target, source,
+                     imageWidth))
+        return true;
+    const size_t rowBytes = static_cast<size_t>(imageWidth) * 4;
+    for (int32_t row = 0; row < target.height(); ++row) {
+        const uint8_t* from = rows.data() + static_cast<size_t>(source.y + row) * rowBytes +
+                              static_cast<size_t>(source.x) * 4;
+        uint8_t* to = bits + static_cast<ptrdiff_t>(target.top + row) * stride +
+                      static_cast<ptrdiff_t>(target.left) * 3;
+        for (int32_t column = 0; column < target.width(); ++column, from += 4, to += 3) {
+            // Each channel weighted by the alpha and what is under it by the rest, truncated:
+            // GDI+'s own arithmetic over pixels without alpha, so the pixels are the same.
+            const uint32_t alpha = from[3];
+            for (int channel = 0; channel < 3; ++channel)
+                to[channel] = static_cast<uint8_t>(
+                    (from[channel] * alpha + to[channel] * (255 - alpha)) / 255);
+        }
+    }
+    return true;
+}
+
+// --- ComposedSurface's text --------------------------------------------------------------
+
+HFONT ComposedSurface::gdiFontFor(const char* text, PlatformFont* font, bool smooth) const {
+    // Translucent ink, line breaks and tab stops are GDI+'s own business.
+    if (!font || textColor_.alpha != 255 || !text) return nullptr;
+    for (const char* c = text; *c; ++c)
+        if (*c == '\n' || *c == '\r' || *c == '\t') return nullptr;
+    return font->gdiFont(smooth);
+}
+
+float ComposedSurface::textWidth(const char* text, PlatformFont* font) {
+    const HFONT gdiFont = gdiFontFor(text, font, true);
+    if (!gdiFont || !*text) return context().textWidth(text, font);
+    const std::wstring wide = widen(text);
+    const HGDIOBJ previous = SelectObject(memory_, gdiFont);
+    SIZE extent{};
+    const BOOL measured =
+        GetTextExtentPoint32W(memory_, wide.c_str(), static_cast<int>(wide.size()), &extent);
+    SelectObject(memory_, previous);
+    if (!measured) return context().textWidth(text, font);
+    return static_cast<float>(extent.cx) + 2.0f * font->margin();
+}
+
+float ComposedSurface::fontHeight(PlatformFont* font) {
+    if (font && font->gdiFont(true)) return font->lineHeight();
+    return context().fontHeight(font);
+}
+
+void ComposedSurface::drawText(const char* text, PlatformFont* font, float x, float y,
+                               bool smooth) {
+    const HFONT gdiFont = gdiFontFor(text, font, smooth);
+    if (!gdiFont) {
+        context().drawText(text, font, x, y, smooth);
+        return;
+    }
+    if (!*text || clip_.width() <= 0 || clip_.height() <= 0) return;
+    const std::wstring wide = widen(text);
+    // GDI+ starts the line one margin in and hangs it from the layout box's top by the
+    // font's ascent, each rounded half up.
+    const int left = static_cast<int>(std::floor(x + font->margin() + 0.5f));
+    const int baseline =
+        static_cast<int>(std::floor(y + static_cast<float>(font->ascent()) + 0.5f));
+    const RECT clip{clip_.left, clip_.top, clip_.right, clip_.bottom};
+    const HGDIOBJ previous = SelectObject(memory_, gdiFont);
+    SetBkMode(memory_, TRANSPARENT);
+    SetTextColor(memory_, textColor_.systemColor());
+    SetTextAlign(memory_, TA_BASELINE | TA_LEFT);
+    ExtTextOutW(memory_, left, baseline, ETO_CLIPPED, &clip, wide.c_str(),
+                static_cast<UINT>(wide.size()), nullptr);
+    SelectObject(memory_, previous);
 }
 
 } // namespace win32

@@ -34,22 +34,52 @@ public:
     bool opaque() const { return opaque_; }
     void setOpaque(bool opaque) { opaque_ = opaque; }
 
+    // The image's pixels kept from its load, so that a paint copies or blends them without
+    // asking GDI+ for them: blue, green, red (and alpha, pixelBytes() 4, for an image that is
+    // not opaque) rows, width * pixelBytes() bytes each. Empty once anything may have drawn
+    // into the image.
+    const std::vector<uint8_t>& rows() const { return rows_; }
+    int32_t pixelBytes() const { return pixelBytes_; }
+    void keepRows(std::vector<uint8_t> rows, int32_t pixelBytes) {
+        rows_ = std::move(rows);
+        pixelBytes_ = pixelBytes;
+    }
+    void forgetRows() { std::vector<uint8_t>().swap(rows_); }
+
 private:
     Gdiplus::GpBitmap* bitmap_;
     bool opaque_ = false;
+    std::vector<uint8_t> rows_;
+    int32_t pixelBytes_ = 0;
 };
 
+// A GDI+ font, and the same face as GDI fonts for the memory surface's text: one for smoothed
+// text and one for the system's default rendering, with the metrics that place GDI+'s text.
 class PlatformFont {
 public:
-    explicit PlatformFont(Gdiplus::GpFont* font) : font_(font) {}
+    // The GDI fonts and metrics are made here, once for the font's life (null when GDI has
+    // no such face: text then goes through GDI+ alone).
+    explicit PlatformFont(Gdiplus::GpFont* font);
     ~PlatformFont();
     PlatformFont(const PlatformFont&) = delete;
     PlatformFont& operator=(const PlatformFont&) = delete;
 
     Gdiplus::GpFont* font() const { return font_; }
+    HFONT gdiFont(bool smooth) const { return smooth ? smoothFont_ : plainFont_; }
+    // Pixels from the top of GDI+'s layout box to the baseline.
+    int32_t ascent() const { return ascent_; }
+    // GDI+ leaves a sixth of the em free before a line's first character and after its last.
+    float margin() const { return margin_; }
+    // GDI+'s line height at the screen's resolution.
+    float lineHeight() const { return lineHeight_; }
 
 private:
     Gdiplus::GpFont* font_;
+    HFONT smoothFont_ = nullptr;
+    HFONT plainFont_ = nullptr;
+    int32_t ascent_ = 0;
+    float margin_ = 0.0f;
+    float lineHeight_ = 0.0f;
 };
 
 namespace win32 {
@@ -157,22 +187,34 @@ private:
 bool copyOpaqueImage(PlatformImage* image, uint8_t* bits, int32_t stride, const ViewRect& clip,
                      int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourceX,
                      int32_t sourceY);
+// The same for an image with alpha, from the pixels kept at its load, each blended over what
+// is under it as GDI+ blends onto 24-bit pixels. False, nothing written, without kept pixels.
+bool blendKeptImage(PlatformImage* image, uint8_t* bits, int32_t stride, const ViewRect& clip,
+                    int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourceX,
+                    int32_t sourceY);
 
 // A surface over a 24-bit DIB section selected into a memory device context, as a window's
-// paint is composed: images are drawn straight into the bits (fast everywhere: opaque ones
-// copied, the others by GDI+), all else (text, shapes) through the device context, so that it
-// looks exactly as on the window. image wraps the same bits, rows top-down, stride bytes apart.
+// paint is composed: images are drawn straight into the bits (fast everywhere: copied or
+// blended from their kept pixels, else by GDI+), all else (text, shapes) through the device
+// context, so that it looks exactly as on the window. image wraps the same bits, rows top-down,
+// stride bytes apart.
+//
+// Single lines of opaque text are measured and drawn by GDI with the font's own GDI font, at
+// the place GDI+ puts them: the same pixels where GDI+ hands text to GDI, for a fraction of
+// the cost (GDI+ makes and matches a GDI font for every string it measures or draws). A clip
+// reaches each GDI+ graphics only when that graphics next draws: most views set theirs and
+// then draw only text and opaque images, which never ask GDI+.
 class ComposedSurface final : public DrawSurface {
 public:
     ComposedSurface(HWND window, HDC memory, PlatformImage* image, uint8_t* bits, int32_t stride,
                     const ViewRect& bounds)
-        : onContext_(window, memory), onBits_(image), bits_(bits), stride_(stride), bounds_(bounds),
-          clip_(bounds) {}
+        : onContext_(window, memory), onBits_(image), memory_(memory), bits_(bits), stride_(stride),
+          bounds_(bounds), clip_(bounds), requestedClip_(bounds) {}
 
     bool canDraw() const override { return onContext_.canDraw() && onBits_.canDraw(); }
     void setClip(const ViewRect& deviceRect) override {
-        onContext_.setClip(deviceRect);
-        onBits_.setClip(deviceRect);
+        requestedClip_ = deviceRect;
+        contextClipStale_ = bitsClipStale_ = true;
         clip_ = deviceRect;
         clip_.bound(bounds_);
     }
@@ -180,64 +222,82 @@ public:
     void setStrokeWidth(int32_t width) override { onContext_.setStrokeWidth(width); }
     void setDotted(bool dotted) override { onContext_.setDotted(dotted); }
     void setFillColor(ViewColor color) override { onContext_.setFillColor(color); }
-    void setTextColor(ViewColor color) override { onContext_.setTextColor(color); }
+    void setTextColor(ViewColor color) override {
+        onContext_.setTextColor(color);
+        textColor_ = color;
+    }
     void setSmoothing(bool antialiased) override { onContext_.setSmoothing(antialiased); }
     void strokeLine(float x0, float y0, float x1, float y1) override {
-        onContext_.strokeLine(x0, y0, x1, y1);
+        context().strokeLine(x0, y0, x1, y1);
     }
     void fillPolygon(const SurfacePoint* points, int32_t count) override {
-        onContext_.fillPolygon(points, count);
+        context().fillPolygon(points, count);
     }
     void strokePolygon(const SurfacePoint* points, int32_t count, bool closed) override {
-        onContext_.strokePolygon(points, count, closed);
+        context().strokePolygon(points, count, closed);
     }
     void fillRect(float x, float y, float width, float height) override {
-        onContext_.fillRect(x, y, width, height);
+        context().fillRect(x, y, width, height);
     }
     void fillRectPixels(int32_t x, int32_t y, int32_t width, int32_t height) override {
-        onContext_.fillRectPixels(x, y, width, height);
+        context().fillRectPixels(x, y, width, height);
     }
     void strokeRect(float x, float y, float width, float height) override {
-        onContext_.strokeRect(x, y, width, height);
+        context().strokeRect(x, y, width, height);
     }
     void fillEllipse(float x, float y, float width, float height) override {
-        onContext_.fillEllipse(x, y, width, height);
+        context().fillEllipse(x, y, width, height);
     }
     void strokeEllipse(float x, float y, float width, float height) override {
-        onContext_.strokeEllipse(x, y, width, height);
+        context().strokeEllipse(x, y, width, height);
     }
     void fillArc(float x, float y, float width, float height, float startDegrees,
                  float sweepDegrees) override {
-        onContext_.fillArc(x, y, width, height, startDegrees, sweepDegrees);
+        context().fillArc(x, y, width, height, startDegrees, sweepDegrees);
     }
     void strokeArc(float x, float y, float width, float height, float startDegrees,
                    float sweepDegrees) override {
-        onContext_.strokeArc(x, y, width, height, startDegrees, sweepDegrees);
+        context().strokeArc(x, y, width, height, startDegrees, sweepDegrees);
     }
-    float textWidth(const char* text, PlatformFont* font) override {
-        return onContext_.textWidth(text, font);
-    }
-    float fontHeight(PlatformFont* font) override { return onContext_.fontHeight(font); }
-    void drawText(const char* text, PlatformFont* font, float x, float y, bool smooth) override {
-        onContext_.drawText(text, font, x, y, smooth);
-    }
+    float textWidth(const char* text, PlatformFont* font) override;
+    float fontHeight(PlatformFont* font) override;
+    void drawText(const char* text, PlatformFont* font, float x, float y, bool smooth) override;
     void drawImage(PlatformImage* image, int32_t x, int32_t y, int32_t width, int32_t height,
                    int32_t sourceX, int32_t sourceY, uint8_t alpha) override {
         // What the device context drew must be in the bits before they are drawn over.
         GdiFlush();
-        if (alpha == 255 && image && image->opaque() && bits_ &&
-            copyOpaqueImage(image, bits_, stride_, clip_, x, y, width, height, sourceX, sourceY))
+        if (alpha == 255 && image && bits_ &&
+            (image->opaque() ? copyOpaqueImage(image, bits_, stride_, clip_, x, y, width, height,
+                                               sourceX, sourceY)
+                             : blendKeptImage(image, bits_, stride_, clip_, x, y, width, height,
+                                              sourceX, sourceY)))
             return;
+        if (bitsClipStale_) onBits_.setClip(requestedClip_);
+        bitsClipStale_ = false;
         onBits_.drawImage(image, x, y, width, height, sourceX, sourceY, alpha);
     }
 
 private:
+    // The device context's GDI+ graphics, clipped as last asked.
+    GdipSurface& context() {
+        if (contextClipStale_) onContext_.setClip(requestedClip_);
+        contextClipStale_ = false;
+        return onContext_;
+    }
+    // The GDI font for text, or null when GDI+ must draw it (no GDI font, several lines, tabs).
+    HFONT gdiFontFor(const char* text, PlatformFont* font, bool smooth) const;
+
     GdipSurface onContext_;
     GdipSurface onBits_;
+    HDC memory_;
+    ViewColor textColor_{255, 255, 255, 255};
     uint8_t* bits_;
     int32_t stride_;
     ViewRect bounds_;
     ViewRect clip_;
+    ViewRect requestedClip_;
+    bool contextClipStale_ = false;
+    bool bitsClipStale_ = false;
 };
 
 // --- resources -------------------------------------------------------------------------------

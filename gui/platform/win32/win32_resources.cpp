@@ -225,8 +225,9 @@ GpBitmap* asArgb(GpBitmap* bitmap) {
     return converted;
 }
 
-// Whether every pixel of a 32-bit ARGB bitmap has alpha 255.
-bool everyPixelOpaque(GpBitmap* bitmap) {
+// A 32-bit ARGB bitmap's pixels as blue, green, red, alpha rows; when every alpha is 255,
+// blue, green, red rows instead and true.
+bool readPixels(GpBitmap* bitmap, std::vector<uint8_t>& rows) {
     UINT width = 0, height = 0;
     GdipGetImageWidth(bitmap, &width);
     GdipGetImageHeight(bitmap, &height);
@@ -234,17 +235,27 @@ bool everyPixelOpaque(GpBitmap* bitmap) {
     BitmapData data{};
     if (GdipBitmapLockBits(bitmap, &whole, ImageLockModeRead, PixelFormat32bppARGB, &data) != Ok)
         return false;
+    const size_t rowBytes = static_cast<size_t>(data.Width) * 4;
+    rows.resize(rowBytes * data.Height);
     bool opaque = true;
-    for (UINT y = 0; y < data.Height && opaque; ++y) {
+    for (UINT y = 0; y < data.Height; ++y) {
         const auto* row =
             static_cast<const uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
-        for (UINT x = 0; x < data.Width; ++x)
-            if (row[x * 4 + 3] != 255) {
-                opaque = false;
-                break;
-            }
+        std::memcpy(rows.data() + y * rowBytes, row, rowBytes);
+        for (UINT x = 0; x < data.Width && opaque; ++x)
+            opaque = row[x * 4 + 3] == 255;
     }
     GdipBitmapUnlockBits(bitmap, &data);
+    if (opaque) {
+        // In place: each three-byte pixel lands at or before where its four bytes were read.
+        const size_t pixels = static_cast<size_t>(data.Width) * data.Height;
+        for (size_t i = 0; i < pixels; ++i) {
+            rows[i * 3] = rows[i * 4];
+            rows[i * 3 + 1] = rows[i * 4 + 1];
+            rows[i * 3 + 2] = rows[i * 4 + 2];
+        }
+        rows.resize(pixels * 3);
+    }
     return opaque;
 }
 
@@ -271,7 +282,10 @@ PlatformImage* loadResourceImage(const ResourceRef& reference) {
     if (!bitmap) bitmap = win32::decodeBitmapResource(reference);
     if (!bitmap) return nullptr;
     auto* image = new PlatformImage(win32::asArgb(bitmap));
-    image->setOpaque(win32::everyPixelOpaque(image->bitmap()));
+    std::vector<uint8_t> rows;
+    const bool opaque = win32::readPixels(image->bitmap(), rows);
+    image->setOpaque(opaque);
+    image->keepRows(std::move(rows), opaque ? 3 : 4);
     return image;
 }
 

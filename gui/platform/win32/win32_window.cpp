@@ -161,6 +161,10 @@ public:
     Win32FrameWindow(CFrame& frame, HWND window) : frame_(frame), window_(window) {
         SetWindowLongPtrW(window_, 0, reinterpret_cast<LONG_PTR>(this));
         SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&frame_));
+        // The first paint covers the whole window: every view the editor adds before it is
+        // already inside, and asking the system again for each would cost a round trip each.
+        InvalidateRect(window_, nullptr, TRUE);
+        wholeInvalid_ = true;
     }
 
     ~Win32FrameWindow() override {
@@ -180,7 +184,7 @@ public:
     void* systemHandle() const override { return window_; }
 
     void invalidate(const ViewRect& rect) override {
-        if (!window_) return;
+        if (!window_ || wholeInvalid_) return;
         const RECT area{rect.left, rect.top, rect.right, rect.bottom};
         InvalidateRect(window_, &area, TRUE);
     }
@@ -229,6 +233,8 @@ private:
     CDropTarget* dropTarget_ = nullptr;
     HCURSOR savedCursor_ = nullptr;
     bool cursorSaved_ = false;
+    // Set while the whole window waits for its first paint.
+    bool wholeInvalid_ = false;
     HDC memoryContext_ = nullptr;
     HBITMAP memoryBitmap_ = nullptr;
     PlatformImage* memoryImage_ = nullptr; // the bitmap's bits, for GDI+
@@ -436,12 +442,12 @@ void Win32FrameWindow::windowGone() {
 
 void Win32FrameWindow::paint() {
     HWND window = window_;
-    RECT update{};
-    if (!GetUpdateRect(window, &update, FALSE)) return;
+    // From here on, what is invalid again is what the views ask for.
+    wholeInvalid_ = false;
     // The update region's own rectangles: two knobs far apart are two small paints, not one
-    // of the box around both.
+    // of the box around both. A memory surface yet to be made is painted over the whole box.
     std::vector<ViewRect> areas;
-    if (HRGN region = CreateRectRgn(0, 0, 0, 0)) {
+    if (HRGN region = memoryContext_ ? CreateRectRgn(0, 0, 0, 0) : nullptr) {
         if (GetUpdateRgn(window, region, FALSE) != ERROR) areas = regionRectangles(region);
         DeleteObject(region);
     }
@@ -449,6 +455,11 @@ void Win32FrameWindow::paint() {
     HDC dc = BeginPaint(window, &paint);
     const ViewRect box{paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right,
                        paint.rcPaint.bottom};
+    if (box.isEmpty()) {
+        // Nothing was invalid (an internal paint request): nothing to draw.
+        EndPaint(window, &paint);
+        return;
+    }
     if (areas.empty()) areas.push_back(box);
     bool fresh = false;
     if (!dc) {

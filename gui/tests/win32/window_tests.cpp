@@ -464,7 +464,53 @@ TEST_F(FrameWindowTest, AnOpaqueBitmapLandsPixelForPixelAndOnlyInsideItsView) {
     EXPECT_EQ(GetPixel(dc, 110, 11), RGB(100, 110, 120));
     EXPECT_EQ(GetPixel(dc, 112, 11), RGB(160, 170, 180));
     ReleaseDC(window_, dc);
+    // Drawn into later, it shows what was drawn, not the pixels it was loaded with.
+    auto* into = new COffscreenContext(nullptr, bitmap, true);
+    into->setFillTint(kGreenColor);
+    into->rectangle(ViewRect(0, 0, 3, 2), DrawFilled);
+    into->release();
+    InvalidateRect(window_, nullptr, TRUE);
+    UpdateWindow(window_);
+    dc = GetDC(window_);
+    EXPECT_EQ(GetPixel(dc, 111, 10), RGB(0, 255, 0));
+    ReleaseDC(window_, dc);
     bitmap->release();
+}
+
+TEST_F(FrameWindowTest, ABitmapWithAlphaLandsAsGdiplusBlendsItOverWhatIsUnderIt) {
+    // dot.png: opaque red, half-transparent blue, transparent and opaque green rows, over a
+    // backdrop whose channels show any difference in rounding.
+    using namespace Gdiplus::DllExports;
+    constexpr ViewColor kUnder{201, 99, 50, 255};
+    auto* dot = new CBitmap(ResourceRef::byName("dot.png"));
+    ASSERT_EQ(dot->width(), 4);
+    frame_->appendChild(new Stamp(ViewRect(100, 10, 104, 14), dot, ViewRect(100, 10, 104, 14)));
+    frame_->setBackdropColor(kUnder);
+    InvalidateRect(window_, nullptr, TRUE);
+    UpdateWindow(window_);
+    // What GDI+ itself makes of the same image over the same colour, on pixels without alpha.
+    Gdiplus::GpBitmap* expected = nullptr;
+    ASSERT_EQ(GdipCreateBitmapFromScan0(4, 4, 0, PixelFormat24bppRGB, nullptr, &expected),
+              Gdiplus::Ok);
+    Gdiplus::GpGraphics* graphics = nullptr;
+    ASSERT_EQ(GdipGetImageGraphicsContext(expected, &graphics), Gdiplus::Ok);
+    GdipGraphicsClear(graphics,
+                      0xff000000u | (kUnder.red << 16) | (kUnder.green << 8) | kUnder.blue);
+    GdipDrawImageRectRectI(graphics, dot->platformImage()->bitmap(), 0, 0, 4, 4, 0, 0, 4, 4,
+                           Gdiplus::UnitPixel, nullptr, nullptr, nullptr);
+    GdipDeleteGraphics(graphics);
+    HDC dc = GetDC(window_);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            Gdiplus::ARGB colour = 0;
+            GdipBitmapGetPixel(expected, x, y, &colour);
+            EXPECT_EQ(GetPixel(dc, 100 + x, 10 + y),
+                      RGB((colour >> 16) & 0xff, (colour >> 8) & 0xff, colour & 0xff))
+                << "at " << x << ", " << y;
+        }
+    ReleaseDC(window_, dc);
+    GdipDisposeImage(expected);
+    dot->release();
 }
 
 // --- position and size ---------------------------------------------------------------------
