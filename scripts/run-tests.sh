@@ -112,13 +112,26 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
+# A Windows tree's Wine prefix is made while the tree builds: wineboot mostly waits, and the
+# first tests would otherwise wait for it.
+prefix_pids=()
+prepare_wine_prefix() {
+    local dir=$1
+    grep -qs '^CMAKE_CROSSCOMPILING_EMULATOR:.*wine-run.sh' "$dir/CMakeCache.txt" &&
+        command -v wineboot >/dev/null || return 0
+    wine_dirs+=("$dir")
+    scripts/wine-run.sh --prefix "$dir" </dev/null >/dev/null 2>&1 &
+    prefix_pids+=($!)
+}
+
 build_preset() {
     local preset=$1 selection=()
     # A thread-test run builds only what its tests run and load.
     [ -n "$(expected "$preset" threads)" ] && selection=(--target qxa_thread_tests)
     echo "== $preset build"
-    cmake --preset "$preset" -DQXA_WERROR="${QXA_WERROR:-OFF}" >/dev/null &&
-        cmake --build --preset "$preset" --parallel "$jobs" "${selection[@]}"
+    cmake --preset "$preset" -DQXA_WERROR="${QXA_WERROR:-OFF}" >/dev/null || return
+    prepare_wine_prefix "$PWD/build/$preset"
+    cmake --build --preset "$preset" --parallel "$jobs" "${selection[@]}"
 }
 
 # Cases of a GoogleTest XML report as "passed failed skipped"; nothing when the report lacks
@@ -187,6 +200,9 @@ run_suite() {
     pinned_skips=$(expected "$(basename "$dir")" skipped)
     pinned_threads=$(expected "$(basename "$dir")" threads)
     if grep -rqs --include=CTestTestfile.cmake wine-run.sh "$dir"; then
+        # A failed prefix shows in the tests: scripts/wine-run.sh makes it again and says why.
+        [ ${#prefix_pids[@]} -eq 0 ] || wait "${prefix_pids[@]}"
+        prefix_pids=()
         start_display
         wine_dirs+=("$dir")
         keep_wineserver "$dir"
