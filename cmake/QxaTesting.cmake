@@ -34,6 +34,16 @@ set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${QXA_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
+# Test code (GoogleTest itself, the test executables and their precompiled header) is compiled
+# without optimisation whatever the build type: what the tests exercise (engines, plug-ins,
+# toolkit, host) keeps its own flags, and optimising the test sources took more than half of
+# every build's compile time (a test file under ASan: 26 s at -O1, 12 s at -O0). The option
+# comes after the build type's flags, so it wins.
+set(QXA_TEST_COMPILE_OPTIONS -O0)
+foreach(library gtest gtest_main gmock gmock_main)
+  target_compile_options(${library} PRIVATE ${QXA_TEST_COMPILE_OPTIONS})
+endforeach()
+
 set(QXA_TEST_RESULTS ${CMAKE_BINARY_DIR}/test-results)
 file(MAKE_DIRECTORY ${QXA_TEST_RESULTS})
 # The ctest names of the tests that write a JUnit report, one a line: scripts/run-tests.sh
@@ -57,6 +67,7 @@ add_custom_target(qxa_thread_tests)
 file(WRITE ${CMAKE_BINARY_DIR}/qxa_gtest_pch.cpp "int main() { return 0; }\n")
 add_executable(qxa_gtest_pch EXCLUDE_FROM_ALL ${CMAKE_BINARY_DIR}/qxa_gtest_pch.cpp)
 target_link_libraries(qxa_gtest_pch PRIVATE GTest::gtest_main GTest::gmock qxa_warnings)
+target_compile_options(qxa_gtest_pch PRIVATE ${QXA_TEST_COMPILE_OPTIONS})
 target_precompile_headers(qxa_gtest_pch PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
 
 # qxa_test_report(<test> <variable>)
@@ -90,7 +101,7 @@ function(qxa_add_gtest target)
                         ${ARG_LIBRARIES})
   target_precompile_headers(${target} REUSE_FROM qxa_gtest_pch)
   # A header that no longer matches the flags would be parsed again in silence.
-  target_compile_options(${target} PRIVATE -Winvalid-pch)
+  target_compile_options(${target} PRIVATE ${QXA_TEST_COMPILE_OPTIONS} -Winvalid-pch)
   set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
   qxa_test_report(${target} report)
   add_test(NAME ${target} COMMAND ${target} --gtest_output=xml:${report})

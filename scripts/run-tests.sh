@@ -82,22 +82,56 @@ start_display() {
         return
     done
 }
+# One wineserver per Windows build tree for the whole run: without it every test executable
+# pays the server's start and, after its last process, the shutdown of Wine's own processes
+# (about 2.6 s each). Those processes (services, the desktop) start with the server's first
+# program and stay as long as it does, holding that program's standard output: started here
+# with none, so that no test's output pipe stays open after the test, which ctest would wait for.
+keep_wineserver() {
+    local dir=$1 program=$1/bin/qxahost.exe
+    command -v wineserver >/dev/null && [ -x "$program" ] || return 0
+    # Makes the prefix when needed (scripts/wine-run.sh waits for its server to end then).
+    scripts/wine-run.sh "$program" --version </dev/null >/dev/null 2>&1 || return 0
+    WINEPREFIX="$dir/wineprefix" timeout 60 wineserver -w
+    WINEPREFIX="$dir/wineprefix" wineserver -p </dev/null >/dev/null 2>&1 || return 0
+    scripts/wine-run.sh "$program" --version </dev/null >/dev/null 2>&1
+}
+# Ends the kept servers and the display, also after a failure or an interruption. A server that
+# does not end when told is not waited for past a bound.
 cleanup() {
     for dir in "${wine_dirs[@]}"; do
-        [ -d "$dir/wineprefix" ] && WINEPREFIX="$dir/wineprefix" wineserver -k 2>/dev/null
+        if [ -d "$dir/wineprefix" ]; then
+            WINEPREFIX="$dir/wineprefix" wineserver -k >/dev/null 2>&1
+            WINEPREFIX="$dir/wineprefix" timeout 20 wineserver -w >/dev/null 2>&1
+        fi
     done
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     true
 }
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+
+# A Windows tree's Wine prefix is made while the tree builds: wineboot mostly waits, and the
+# first tests would otherwise wait for it.
+prefix_pids=()
+prepare_wine_prefix() {
+    local dir=$1
+    grep -qs '^CMAKE_CROSSCOMPILING_EMULATOR:.*wine-run.sh' "$dir/CMakeCache.txt" &&
+        command -v wineboot >/dev/null || return 0
+    wine_dirs+=("$dir")
+    scripts/wine-run.sh --prefix "$dir" </dev/null >/dev/null 2>&1 &
+    prefix_pids+=($!)
+}
 
 build_preset() {
     local preset=$1 selection=()
     # A thread-test run builds only what its tests run and load.
     [ -n "$(expected "$preset" threads)" ] && selection=(--target qxa_thread_tests)
     echo "== $preset build"
-    cmake --preset "$preset" -DQXA_WERROR="${QXA_WERROR:-OFF}" >/dev/null &&
-        cmake --build --preset "$preset" --parallel "$jobs" "${selection[@]}"
+    cmake --preset "$preset" -DQXA_WERROR="${QXA_WERROR:-OFF}" >/dev/null || return
+    prepare_wine_prefix "$PWD/build/$preset"
+    cmake --build --preset "$preset" --parallel "$jobs" "${selection[@]}"
 }
 
 # Cases of a GoogleTest XML report as "passed failed skipped"; nothing when the report lacks
@@ -166,8 +200,12 @@ run_suite() {
     pinned_skips=$(expected "$(basename "$dir")" skipped)
     pinned_threads=$(expected "$(basename "$dir")" threads)
     if grep -rqs --include=CTestTestfile.cmake wine-run.sh "$dir"; then
+        # A failed prefix shows in the tests: scripts/wine-run.sh makes it again and says why.
+        [ ${#prefix_pids[@]} -eq 0 ] || wait "${prefix_pids[@]}"
+        prefix_pids=()
         start_display
         wine_dirs+=("$dir")
+        keep_wineserver "$dir"
     fi
     [ -n "$pinned_threads" ] && selection=(-L '^threads$')
     echo "== $label tests"

@@ -3,17 +3,24 @@
 # The Wine prefix is private to the build tree (build/<preset>/wineprefix), created on first
 # use; GDI+ needs the Arial -> Liberation Sans font replacement to find "Arial", and one for
 # "Microsoft Sans Serif" to have a generic sans-serif family.
+#
+# usage: wine-run.sh PROGRAM [ARGUMENTS...]
+#        wine-run.sh --prefix BUILD_DIR     only make the build tree's prefix (while it builds)
 set -euo pipefail
 
-program=$1
-shift
-
-# The build tree is the nearest directory above the program that holds a CMakeCache.txt.
-build_dir=$(cd "$(dirname "$program")" && pwd)
-while [ "$build_dir" != / ] && [ ! -f "$build_dir/CMakeCache.txt" ]; do
-    build_dir=$(dirname "$build_dir")
-done
-[ -f "$build_dir/CMakeCache.txt" ] || build_dir=$(cd "$(dirname "$program")" && pwd)
+if [ "${1:-}" = --prefix ]; then
+    program=""
+    build_dir=$(cd "$2" && pwd)
+else
+    program=$1
+    shift
+    # The build tree is the nearest directory above the program that holds a CMakeCache.txt.
+    build_dir=$(cd "$(dirname "$program")" && pwd)
+    while [ "$build_dir" != / ] && [ ! -f "$build_dir/CMakeCache.txt" ]; do
+        build_dir=$(dirname "$build_dir")
+    done
+    [ -f "$build_dir/CMakeCache.txt" ] || build_dir=$(cd "$(dirname "$program")" && pwd)
+fi
 
 export WINEPREFIX=${QXA_WINEPREFIX:-$build_dir/wineprefix}
 export WINEARCH=win64
@@ -51,6 +58,8 @@ if [ ! -f "$WINEPREFIX/.qxa-ready" ]; then
         exit 1
     ) 9>"$WINEPREFIX.lock" || exit 1
 fi
+
+[ -n "$program" ] || exit 0
 
 if [ -z "${DISPLAY:-}" ]; then
     # Wine's desktop process outlives the program and says goodbye when xvfb-run stops the X

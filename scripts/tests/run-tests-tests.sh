@@ -160,6 +160,65 @@ chmod +x "$dir/unfiltered.sh"
 plain unfiltered "$dir/unfiltered.sh"
 GTEST_FILTER=None GTEST_REPEAT=0 expect "1 passed, 0 failed, 0 skipped" 0
 
+# A Windows tree keeps one wineserver for its run, and ends it whether the run failed or was
+# interrupted. Stand-ins for Wine's commands log their calls; Wine's own processes start with
+# the kept server's first program, so that one must run with no output that ctest reads.
+mkdir -p "$work/wine"
+cat >"$work/wine/wine" <<'STUB'
+#!/bin/sh
+[ "$1" = reg ] && exit 0
+echo "wine $(basename "$1") $2 output=$(readlink /proc/$$/fd/1)" >>"$STUB_DIR/wine.log"
+STUB
+printf '#!/bin/sh
+mkdir -p "$WINEPREFIX" && touch "$WINEPREFIX/system.reg"
+' >"$work/wine/wineboot"
+printf '#!/bin/sh
+echo "wineserver $*" >>"$STUB_DIR/wine.log"
+' >"$work/wine/wineserver"
+chmod +x "$work/wine/"*
+wine_tree() {
+    tree "$1"
+    mkdir -p "$dir/bin"
+    touch "$dir/CMakeCache.txt"
+    printf '#!/bin/sh
+' >"$dir/bin/qxahost.exe"
+    chmod +x "$dir/bin/qxahost.exe"
+    plain windows "$(dirname "$runner")/wine-run.sh" "$dir/bin/qxahost.exe" test
+    export STUB_DIR=$dir
+}
+# wine_calls: the stand-ins' calls in order, waits left out, any pipe shown as "pipe".
+wine_calls() { grep -v -e '-w$' "$dir/wine.log" | sed 's/output=pipe:.*/output=pipe/'; }
+printf 'wine-failing skipped=0\nwine-interrupted skipped=0\n' >>"$QXA_EXPECTED_COUNTS"
+wine_tree wine-failing
+plain fails /bin/false
+PATH="$work/wine:$PATH" DISPLAY=:99 expect "1 passed, 1 failed, 0 skipped" 1
+expected="wine qxahost.exe --version output=/dev/null
+wineserver -p
+wine qxahost.exe --version output=/dev/null
+wine qxahost.exe test output=pipe
+wineserver -k"
+[ "$(wine_calls)" = "$expected" ] || {
+    echo "FAIL wine-failing: Wine's commands ran as"$'\n'"$(wine_calls)"$'\n'"expected"$'\n'"$expected"
+    failures=$((failures + 1))
+}
+
+# Interrupted while its tests run: a test sends the runner TERM.
+wine_tree wine-interrupted
+mkfifo "$dir/runner-pid"
+plain interrupts /bin/sh -c "\"read\ pid\ <runner-pid\ &&\ kill\ -TERM\ \\\$pid\""
+echo "set_tests_properties(interrupts PROPERTIES WORKING_DIRECTORY $dir)" >>"$dir/CTestTestfile.cmake"
+PATH="$work/wine:$PATH" DISPLAY=:99 "$runner" "$dir" >"$dir/output" 2>&1 &
+echo $! >"$dir/runner-pid"
+wait $!
+status=$?
+if [ "$status" -ne 143 ] || [ "$(wine_calls | tail -n 1)" != "wineserver -k" ]; then
+    echo "FAIL wine-interrupted: exit $status (expected 143); Wine's commands ran as"
+    wine_calls | sed 's/^/    /'
+    failures=$((failures + 1))
+else
+    echo "ok   wine-interrupted: exit 143, the kept wineserver ended"
+fi
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures of the run-tests.sh cases failed"
     exit 1

@@ -62,5 +62,12 @@ grep -q "X connection" <<<"$output" && fail "the X server's goodbye was left in:
 grep -q "program error" <<<"$output" || fail "the program's own errors were dropped: $output"
 grep -q "ran $work/program.exe four" <<<"$output" || fail "the program did not run: $output"
 
+# --prefix makes a build tree's own prefix and runs nothing.
+mkdir -p "$work/tree"
+touch "$work/tree/CMakeCache.txt"
+output=$(env -u QXA_WINEPREFIX "$runner" --prefix "$work/tree" 2>&1) || fail "--prefix failed: $output"
+[ -e "$work/tree/wineprefix/.qxa-ready" ] || fail "--prefix made no prefix in the tree: $output"
+grep -q "^ran" <<<"$output" && fail "--prefix ran a program: $output"
+
 [ "$failures" -eq 0 ] && echo "wine-run.sh: all cases passed"
 [ "$failures" -eq 0 ]
