@@ -81,8 +81,11 @@ std::string number(float value) {
 
 std::string line(const char* operation, std::initializer_list<float> values) {
     std::string text = operation;
-    for (float value : values)
-        text += " " + number(value);
+    // Appended piece by piece: GCC 12 at -O3 warns falsely about `" " + std::string`.
+    for (float value : values) {
+        text += ' ';
+        text += number(value);
+    }
     return text;
 }
 
@@ -167,8 +170,12 @@ private:
     static std::string polygonLine(const char* operation, const SurfacePoint* points,
                                    int32_t count) {
         std::string text = operation;
-        for (int32_t i = 0; i < count; ++i)
-            text += " " + number(points[i].x) + "," + number(points[i].y);
+        for (int32_t i = 0; i < count; ++i) {
+            text += ' ';
+            text += number(points[i].x);
+            text += ',';
+            text += number(points[i].y);
+        }
         return text;
     }
     DrawLog& log_;
