@@ -24,11 +24,10 @@ CFrame::CFrame(const ViewRect& bounds, void* hostWindow, QXAGUIEditorInterface* 
     : CViewContainer(bounds, nullptr, nullptr), editor_(editor), hostWindow_(hostWindow) {
     frame_ = this;
     attached_ = true;
-    oleInitialized_ = platform::initializeOle();
     GDIPlusGlobals::enter();
     if (hostWindow) {
         window_ = platform::createFrameWindow(*this, hostWindow);
-        if (window_) setDropEnabled(true);
+        dropDue_ = window_ != nullptr;
     }
 }
 
@@ -363,6 +362,10 @@ void* CFrame::systemWindow() const {
 }
 
 void CFrame::idleFrame() {
+    if (dropDue_) {
+        dropDue_ = false;
+        setDropEnabled(true);
+    }
     if (windowAlive_) repaintDirty();
 }
 
@@ -439,11 +442,14 @@ void CFrame::setCursorKind(int32_t kind) {
 }
 
 bool CFrame::setDropEnabled(bool enabled) {
+    dropDue_ = false;
     if (enabled == dropEnabled_) return true;
     if (!window_ || !windowAlive_) {
         dropEnabled_ = false;
         return !enabled;
     }
+    // Drops need OLE on this, the window's, thread; it starts with the first of them.
+    if (enabled && !oleInitialized_) oleInitialized_ = platform::initializeOle();
     const bool done = window_->enableDrop(enabled);
     if (done) dropEnabled_ = enabled;
     return done;

@@ -116,6 +116,10 @@ private:
     CView* hoverView_ = nullptr;
     bool windowAlive_ = true;
     bool dropEnabled_ = false;
+    // Dropping is enabled, and OLE started for it, at the first idle pass: the two cost about
+    // as much as the first paint, and a host's first idle pass comes long before a user could
+    // drag anything onto the panel.
+    bool dropDue_ = false;
     std::unique_ptr<FrameWindow> window_;
     COffscreenContext* backbuffer_ = nullptr;
     bool leaveTracking_ = false;

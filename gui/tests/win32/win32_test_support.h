@@ -42,6 +42,7 @@ protected:
         frame_ = new CFrame(ViewRect(0, 0, width, height), host_, nullptr);
         window_ = static_cast<HWND>(frame_->systemWindow());
         ASSERT_NE(window_, nullptr);
+        frame_->idleFrame(); // a host's first idle pass: the window takes drops from then on
     }
     void TearDown() override {
         if (frame_) frame_->release();

@@ -199,7 +199,9 @@ TEST_F(FrameWindowTest, ClassIsTheModulesOwnWithDoubleClicksAndNoBackground) {
     EXPECT_EQ(info.hCursor, LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));
 }
 
-TEST_F(FrameWindowTest, IsRegisteredForDropping) {
+TEST_F(FrameWindowTest, IsRegisteredForDroppingAtTheFirstIdlePass) {
+    EXPECT_EQ(win32::liveDropTargets(), 0);
+    frame_->idleFrame();
     IDropTarget* other = new win32::CDropTarget(*frame_);
     other->AddRef();
     EXPECT_EQ(RegisterDragDrop(window_, other), DRAGDROP_E_ALREADYREGISTERED);
@@ -403,6 +405,7 @@ TEST_F(FrameWindowTest, AFrameReleasedInsideItsOwnMessageOutlivesTheMessage) {
 // --- the host destroys its window first ------------------------------------------------------
 
 TEST_F(FrameWindowTest, HostDestroyingItsWindowFirstLeavesTheFrameWithoutOne) {
+    frame_->idleFrame();
     ASSERT_EQ(win32::liveDropTargets(), 1);
     const int32_t classUsers = win32::frameClassUsers();
     DestroyWindow(host_);
