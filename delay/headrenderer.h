@@ -13,9 +13,9 @@
 // reads a sample that the same chunk writes, so reading the whole chunk first is exact.
 //
 // Where the processor has a vector unit (SimdLevel), the passes run in units built for it
-// (headlanes_*.cpp): the four heads' filters as four lanes of one register, the other passes
-// as wide as the unit allows. The results are the scalar passes', bit for bit; those stay as
-// the reference and the fallback.
+// (headlanes_*.cpp); with four heads, in one loop: the heads' filters as four lanes of one
+// register, the tape writes and outputs beside them, as wide as the unit allows. The results
+// are the scalar passes', bit for bit; those stay as the reference and the fallback.
 #pragma once
 
 #include "simdlevel.h"

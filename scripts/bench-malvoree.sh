@@ -6,6 +6,7 @@
 #   - callgrind: instructions per stereo frame, counted over the render calls only.
 # Usage: scripts/bench-malvoree.sh [build/linux-release]
 set -euo pipefail
+. "$(dirname "$0")/simd-benchmark.sh"
 
 build_dir=${1:-build/linux-release}
 bench="$build_dir/bin/malvoree_bench"
@@ -25,14 +26,7 @@ trap 'rm -rf "$work"' EXIT
 read -r -a levels <"$work/levels"
 picked=$(awk '/^picked/ { print $2 }' "$work/levels")
 for level in "${levels[@]}"; do
-    QXA_SIMD=$level "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-        --benchmark_format=json >"$work/bench.json"
-    # A benchmark that stops with an error still exits 0; its record says so.
-    if grep -q '"error_occurred": true' "$work/bench.json"; then
-        echo "bench-malvoree: a benchmark reported an error ($level):" >&2
-        grep '"error_message"' "$work/bench.json" >&2
-        exit 1
-    fi
+    run_simd_benchmark bench-malvoree "$bench" "$level" "$work/bench.json" || exit 1
     read -r cpu_ns realtime < <(awk '
         /"aggregate_name": "median"/ { median = 1 }
         median && /"cpu_time"/ { gsub(/[",]/, "", $2); cpu = $2 }

@@ -7,6 +7,7 @@
 #   - callgrind: instructions per voice-sample, counted over the render calls only.
 # Usage: scripts/bench-oriv.sh [build/linux-release]
 set -euo pipefail
+. "$(dirname "$0")/simd-benchmark.sh"
 
 build_dir=${1:-build/linux-release}
 bench="$build_dir/bin/oriv_bench"
@@ -27,14 +28,7 @@ trap 'rm -rf "$work"' EXIT
 "$bench" --simd-levels >"$work/levels"
 read -r -a levels <"$work/levels"
 for level in "${levels[@]}"; do
-    QXA_SIMD=$level "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-        --benchmark_format=json >"$work/bench.$level.json"
-    # A benchmark that stops with an error still exits 0; its record says so.
-    if grep -q '"error_occurred": true' "$work/bench.$level.json"; then
-        echo "bench-oriv: a benchmark reported an error ($level):" >&2
-        grep '"error_message"' "$work/bench.$level.json" >&2
-        exit 1
-    fi
+    run_simd_benchmark bench-oriv "$bench" "$level" "$work/bench.$level.json" || exit 1
     for scenario in tenvoices heldchord; do
         QXA_SIMD=$level valgrind --tool=callgrind --instr-atstart=no \
             --callgrind-out-file="$work/callgrind.$scenario.$level" \

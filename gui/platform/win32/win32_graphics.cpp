@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
@@ -365,20 +366,29 @@ void GdipSurface::drawImage(PlatformImage* image, int32_t x, int32_t y, int32_t 
 namespace {
 
 // Where an image drawn at x, y (width x height from sourceX, sourceY) lands inside clip and
-// inside the image itself; false when nowhere. source is the top-left of the part read.
-bool placeOnBits(PlatformImage* image, const ViewRect& clip, int32_t x, int32_t y, int32_t width,
-                 int32_t height, int32_t sourceX, int32_t sourceY, ViewRect& target,
-                 ViewPoint& source, UINT& imageWidth) {
+// inside the image itself: the box on the bits, the top-left of the part read (source) and the
+// image's width; nothing when it lands nowhere.
+struct Placement {
+    ViewRect target;
+    ViewPoint source;
+    UINT imageWidth = 0;
+};
+
+std::optional<Placement> placeOnBits(PlatformImage* image, const ViewRect& clip, int32_t x,
+                                     int32_t y, int32_t width, int32_t height, int32_t sourceX,
+                                     int32_t sourceY) {
+    Placement placed;
     UINT imageHeight = 0;
-    imageWidth = 0;
-    GdipGetImageWidth(image->bitmap(), &imageWidth);
+    GdipGetImageWidth(image->bitmap(), &placed.imageWidth);
     GdipGetImageHeight(image->bitmap(), &imageHeight);
+    ViewRect& target = placed.target;
     target = {x, y, x + width, y + height};
     target.bound(clip);
-    target.bound({x - sourceX, y - sourceY, x - sourceX + static_cast<int32_t>(imageWidth),
+    target.bound({x - sourceX, y - sourceY, x - sourceX + static_cast<int32_t>(placed.imageWidth),
                   y - sourceY + static_cast<int32_t>(imageHeight)});
-    source = {sourceX + target.left - x, sourceY + target.top - y};
-    return target.width() > 0 && target.height() > 0;
+    placed.source = {sourceX + target.left - x, sourceY + target.top - y};
+    if (target.width() <= 0 || target.height() <= 0) return std::nullopt;
+    return placed;
 }
 
 } // namespace
@@ -387,12 +397,9 @@ bool copyOpaqueImage(PlatformImage* image, uint8_t* bits, int32_t stride, const 
                      int32_t x, int32_t y, int32_t width, int32_t height, int32_t sourceX,
                      int32_t sourceY) {
     if (!image || !image->bitmap() || !bits) return false;
-    ViewRect target;
-    ViewPoint source;
-    UINT imageWidth = 0;
-    if (!placeOnBits(image, clip, x, y, width, height, sourceX, sourceY, target, source,
-                     imageWidth))
-        return true;
+    const auto placed = placeOnBits(image, clip, x, y, width, height, sourceX, sourceY);
+    if (!placed) return true;
+    const auto& [target, source, imageWidth] = *placed;
     const std::vector<uint8_t>& rows = image->rows();
     if (!rows.empty() && image->pixelBytes() == 3) {
         const size_t rowBytes = static_cast<size_t>(imageWidth) * 3;
@@ -432,12 +439,9 @@ bool blendKeptImage(PlatformImage* image, uint8_t* bits, int32_t stride, const V
     if (!image || !image->bitmap() || !bits) return false;
     const std::vector<uint8_t>& rows = image->rows();
     if (rows.empty() || image->pixelBytes() != 4) return false;
-    ViewRect target;
-    ViewPoint source;
-    UINT imageWidth = 0;
-    if (!placeOnBits(image, clip, x, y, width, height, sourceX, sourceY, target, source,
-                     imageWidth))
-        return true;
+    const auto placed = placeOnBits(image, clip, x, y, width, height, sourceX, sourceY);
+    if (!placed) return true;
+    const auto& [target, source, imageWidth] = *placed;
     const size_t rowBytes = static_cast<size_t>(imageWidth) * 4;
     for (int32_t row = 0; row < target.height(); ++row) {
         const uint8_t* from = rows.data() + static_cast<size_t>(source.y + row) * rowBytes +
