@@ -48,6 +48,17 @@ const float* chooseWaveTable(int32_t wave, int32_t harmonicRoom) {
     return T::table(T::Square32);
 }
 
+// A held envelope's block of equal values, sixteen to a turn: a flat envelope is the common
+// case of a held note, and the fill runs for every such voice in every block.
+void fillValues(float* out, int32_t frames, float value) {
+    int32_t i = 0;
+    for (; i + 16 <= frames; i += 16)
+        for (int32_t k = 0; k < 16; ++k)
+            out[i + k] = value;
+    for (; i < frames; ++i)
+        out[i] = value;
+}
+
 } // namespace
 
 MicroSynthVoice::MicroSynthVoice(SynthContext* synth, ADSR* filterEnvelope, ADSR* amplitudeEnvelope)
@@ -271,9 +282,9 @@ void MicroSynthVoice::renderEnvelopesTo(float* filterValues, float* amplitudeVal
     if (frames <= 0) return;
     float constant = 0.0f;
     if (!filterEnvelope_.renderEnvelopeTo(filterValues, &constant, frames, simd))
-        std::fill(filterValues, filterValues + frames, constant);
+        fillValues(filterValues, frames, constant);
     if (!amplitudeEnvelope_.renderEnvelopeTo(amplitudeValues, &constant, frames, simd))
-        std::fill(amplitudeValues, amplitudeValues + frames, constant);
+        fillValues(amplitudeValues, frames, constant);
     if (amplitudeEnvelope_.stage() == EnvelopeStage::Idle) state_ = VoiceState::Finished;
 }
 

@@ -9,6 +9,11 @@
 namespace {
 
 constexpr int32_t kWidth = 4;
+// A compile-time choice passed to a generic lambda.
+template <bool B>
+struct Flag {
+    static constexpr bool value = B;
+};
 constexpr int32_t kChunk = 64;
 // Added to a whole number below 2^51 in magnitude, it puts that number's two's complement in
 // the low bits of the sum: the table index of the truncated phase, masked as the scalar loop
@@ -39,8 +44,8 @@ inline __m128 readPairTables(const float* tables, __m128d phase, __m128i tableOf
     return _mm_setr_ps(tables[at[0]], tables[at[1]], 0.0f, 0.0f);
 }
 
-// Both oscillators' entries for four lanes: the two phases' truncated bits (see tableIndex)
-// paired as 32-bit entries [1 1 2 2 | 1 1 2 2] for lanes [0 1 | 2 3], masked and moved to the
+// Both oscillators' entries for four lanes: the two phases' truncated bits (see tableIndex) as
+// 32-bit entries [1 1 1 1 | 2 2 2 2] for lanes [0 1 2 3 | 0 1 2 3], masked and moved to the
 // lanes' tables (`pairedOffsets`, in the same order) together.
 inline __m256i oscillatorEntries(__m256d phase1, __m256d phase2, __m256i pairedOffsets) {
     const __m256d bias = _mm256_set1_pd(kIndexBias);
@@ -48,13 +53,21 @@ inline __m256i oscillatorEntries(__m256d phase1, __m256d phase2, __m256i pairedO
         _mm256_add_pd(_mm256_round_pd(phase1, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC), bias));
     const __m256 bits2 = _mm256_castpd_ps(
         _mm256_add_pd(_mm256_round_pd(phase2, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC), bias));
+    const __m256i low = _mm256_castps_si256(_mm256_shuffle_ps(bits1, bits2, 0x88));
     return _mm256_add_epi32(
-        _mm256_and_si256(_mm256_castps_si256(_mm256_shuffle_ps(bits1, bits2, 0x88)),
-                         _mm256_set1_epi32(4095)),
+        _mm256_and_si256(_mm256_permute4x64_epi64(low, 0xD8), _mm256_set1_epi32(4095)),
         pairedOffsets);
 }
 
-// The two lanes of a pair, as oscillatorEntries: entries [1 1 2 2].
+// The same entries where every phase is known to lie within 32 bits: the conversion truncates
+// as the scalar loop's 64-bit one does, in fewer instructions.
+inline __m256i narrowOscillatorEntries(__m256d phase1, __m256d phase2, __m256i pairedOffsets) {
+    const __m256i whole = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm256_cvttpd_epi32(phase1)), _mm256_cvttpd_epi32(phase2), 1);
+    return _mm256_add_epi32(_mm256_and_si256(whole, _mm256_set1_epi32(4095)), pairedOffsets);
+}
+
+// The two lanes of a pair: entries [1 1 2 2].
 inline __m128i pairEntries(__m128d phase1, __m128d phase2, __m128i pairedOffsets) {
     const __m128d bias = _mm_set1_pd(kIndexBias);
     const __m128 bits1 = _mm_castpd_ps(
@@ -64,6 +77,31 @@ inline __m128i pairEntries(__m128d phase1, __m128d phase2, __m128i pairedOffsets
     return _mm_add_epi32(
         _mm_and_si128(_mm_castps_si128(_mm_shuffle_ps(bits1, bits2, 0x88)), _mm_set1_epi32(4095)),
         pairedOffsets);
+}
+
+inline __m128i narrowPairEntries(__m128d phase1, __m128d phase2, __m128i pairedOffsets) {
+    const __m128i whole = _mm_unpacklo_epi64(_mm_cvttpd_epi32(phase1), _mm_cvttpd_epi32(phase2));
+    return _mm_add_epi32(_mm_and_si128(whole, _mm_set1_epi32(4095)), pairedOffsets);
+}
+
+inline double larger(double a, double b) {
+    return a > b ? a : b;
+}
+
+// Whether every lane's phases stay within 32 bits for `frames` frames: each step adds at most
+// the increment and the vibrato term, which the modulation bounds; with a wide margin for the
+// rounding of the sums.
+inline bool phasesStayNarrow(const VoiceLanes& lanes, int32_t frames) {
+    double reach = 0.0;
+    for (int32_t k = 0; k < lanes.laneCount; ++k) {
+        const double step =
+            larger(__builtin_fabs(lanes.increment1[k]), __builtin_fabs(lanes.increment2[k])) +
+            __builtin_fabs(lanes.modulation[k]) + 1.0;
+        const double phase =
+            larger(__builtin_fabs(lanes.phase1[k]), __builtin_fabs(lanes.phase2[k]));
+        reach = larger(reach, phase + step * frames);
+    }
+    return reach < 1073741824.0; // 2^30
 }
 
 // Both oscillators' samples added, a + b, for every lane of `frames` frames: `entries` holds
@@ -80,23 +118,31 @@ readOscillatorSums(const float* tables, const int32_t* entries, int32_t frames, 
         float* const out = sums + j * kStride;
         for (int v = 0; v < V + P; ++v) {
             const int32_t* const e = row + v * 8;
-            out[v * 4] = tables[e[0]] + tables[e[2]];
-            out[v * 4 + 1] = tables[e[1]] + tables[e[3]];
-            if (v == V) continue; // the pair has no lanes 2 and 3
-            out[v * 4 + 2] = tables[e[4]] + tables[e[6]];
-            out[v * 4 + 3] = tables[e[5]] + tables[e[7]];
+            if (v == V) { // the pair: [1 1 2 2]
+                out[v * 4] = tables[e[0]] + tables[e[2]];
+                out[v * 4 + 1] = tables[e[1]] + tables[e[3]];
+                continue;
+            }
+            for (int32_t l = 0; l < kWidth; ++l)
+                out[v * 4 + l] = tables[e[l]] + tables[e[4 + l]];
         }
     }
 }
 
 // The filter- and amplitude-envelope values of four lanes for `frames` frames from `start`,
-// turned into rows of eight values per frame: the four lanes' filter values, then their
-// amplitude values. Reads up to three values past the end, which the store provides.
+// turned into rows of eight values per frame: the four lanes' filter gains, 0.25f x (base +
+// filter value) as the scalar loop computes them, then their amplitude values. Reads up to
+// three values past the end, which the store provides.
 inline void transposeEnvelopes(const float* envelopes, int32_t amplitudeDistance,
-                               const int32_t* offsets, int32_t start, int32_t frames, float* rows) {
+                               const int32_t* offsets, __m128 bases, int32_t start, int32_t frames,
+                               float* rows) {
     const float* lane[4];
     for (int32_t k = 0; k < 4; ++k)
         lane[k] = envelopes + offsets[k] + start;
+    // The amplitude half adds -0.0f and multiplies by 1.0f, which leave every value as it is.
+    const __m256 add = _mm256_set_m128(_mm_set1_ps(-0.0f), bases);
+    const __m256 scale = _mm256_set_m128(_mm_set1_ps(1.0f), _mm_set1_ps(0.25f));
+    const auto gains = [&](__m256 row) { return _mm256_mul_ps(scale, _mm256_add_ps(add, row)); };
     for (int32_t f = 0; f < frames; f += 4) {
         __m256 r[4];
         for (int32_t k = 0; k < 4; ++k)
@@ -106,10 +152,10 @@ inline void transposeEnvelopes(const float* envelopes, int32_t amplitudeDistance
         const __m256 t1 = _mm256_unpackhi_ps(r[0], r[1]);
         const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]);
         const __m256 t3 = _mm256_unpackhi_ps(r[2], r[3]);
-        _mm256_store_ps(rows + f * 8, _mm256_shuffle_ps(t0, t2, 0x44));
-        _mm256_store_ps(rows + f * 8 + 8, _mm256_shuffle_ps(t0, t2, 0xEE));
-        _mm256_store_ps(rows + f * 8 + 16, _mm256_shuffle_ps(t1, t3, 0x44));
-        _mm256_store_ps(rows + f * 8 + 24, _mm256_shuffle_ps(t1, t3, 0xEE));
+        _mm256_store_ps(rows + f * 8, gains(_mm256_shuffle_ps(t0, t2, 0x44)));
+        _mm256_store_ps(rows + f * 8 + 8, gains(_mm256_shuffle_ps(t0, t2, 0xEE)));
+        _mm256_store_ps(rows + f * 8 + 16, gains(_mm256_shuffle_ps(t1, t3, 0x44)));
+        _mm256_store_ps(rows + f * 8 + 24, gains(_mm256_shuffle_ps(t1, t3, 0xEE)));
     }
 }
 
@@ -186,12 +232,10 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
     constexpr int32_t kPair = V * kWidth; // the pair's first lane
     const float* const tables = lanes.tables;
     const float* const envelopes = lanes.envelopes;
-    const __m128 quarter = _mm_set1_ps(0.25f);
 
     __m256d p1[V], p2[V], lp[V], inc1[V], inc2[V], lfoInc[V], mod[V], q[V], gl[V], gr[V];
     __m256d s1[V], s2[V], in[V], hp[V];
     __m256i offset[V], lfoOffset[V], pairedOffset[V];
-    __m128 base[V];
 
 #pragma GCC unroll 4
     for (int v = 0; v < V; ++v) {
@@ -211,16 +255,16 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         in[v] = _mm256_load_pd(lanes.input + k);
         hp[v] = _mm256_load_pd(lanes.highPass + k);
         offset[v] = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes.tableOffset + k));
-        pairedOffset[v] = _mm256_castps_si256(_mm256_shuffle_ps(
-            _mm256_castsi256_ps(offset[v]), _mm256_castsi256_ps(offset[v]), 0x88));
+        pairedOffset[v] = _mm256_permute4x64_epi64(
+            _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castsi256_ps(offset[v]),
+                                                  _mm256_castsi256_ps(offset[v]), 0x88)),
+            0xD8);
         lfoOffset[v] =
             _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes.lfoTableOffset + k));
-        base[v] = _mm_load_ps(lanes.base + k);
     }
     __m128d pp1{}, pp2{}, plp{}, pinc1{}, pinc2{}, plfoInc{}, pmod{}, pq{}, pgl{}, pgr{};
     __m128d ps1{}, ps2{}, pin{}, php{};
     __m128i ppairedOffset{}, plfoOffset{};
-    __m128 pbase{};
     if constexpr (P == 1) {
         pp1 = _mm_load_pd(lanes.phase1 + kPair);
         pp2 = _mm_load_pd(lanes.phase2 + kPair);
@@ -241,7 +285,6 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         ppairedOffset = _mm_castps_si128(
             _mm_shuffle_ps(_mm_castsi128_ps(offsets), _mm_castsi128_ps(offsets), 0x88));
         plfoOffset = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.lfoTableOffset + kPair));
-        pbase = _mm_load_ps(lanes.base + kPair);
     }
 
     alignas(32) float columns[kChunk * kStride * 2];
@@ -251,55 +294,92 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
     // Each frame's filter outputs, lane by lane.
     alignas(32) double filtered[kChunk * kStride];
     alignas(32) float envelopeRows[kChunk * kStride * 2];
+    const bool narrow = phasesStayNarrow(lanes, to - from);
     for (int32_t start = from; start < to; start += kChunk) {
         const int32_t frames = to - start < kChunk ? to - start : kChunk;
         for (int v = 0; v < V + P; ++v) {
             const int32_t* offsets = lanes.envelopeOffset + v * kWidth;
-            transposeEnvelopes(envelopes, lanes.amplitudeDistance, offsets, start, frames,
+            transposeEnvelopes(envelopes, lanes.amplitudeDistance, offsets,
+                               _mm_load_ps(lanes.base + v * kWidth), start, frames,
                                envelopeRows + v * kChunk * 8);
         }
         // First the phases, frame by frame, and the table entries they read.
-        for (int32_t j = 0; j < frames; ++j) {
-            int32_t* const rowEntries = entries + j * kStride * 2;
+        const auto advancePhases = [&](auto narrow) {
+            for (int32_t j = 0; j < frames; ++j) {
+                int32_t* const rowEntries = entries + j * kStride * 2;
+#pragma GCC unroll 4
+                for (int v = 0; v < V; ++v) {
+                    _mm256_store_si256(reinterpret_cast<__m256i*>(rowEntries + v * 8),
+                                       narrow.value
+                                           ? narrowOscillatorEntries(p1[v], p2[v], pairedOffset[v])
+                                           : oscillatorEntries(p1[v], p2[v], pairedOffset[v]));
+                    if constexpr (kVibrato) {
+                        const __m128 vibrato = readTables(tables, tableIndex(lp[v], lfoOffset[v]));
+                        const __m256d m = _mm256_cvtps_pd(
+                            _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtps_pd(vibrato), mod[v])));
+                        p1[v] = _mm256_add_pd(p1[v], _mm256_add_pd(m, inc1[v]));
+                        p2[v] = _mm256_add_pd(p2[v], _mm256_add_pd(m, inc2[v]));
+                    } else {
+                        p1[v] = _mm256_add_pd(p1[v], inc1[v]);
+                        p2[v] = _mm256_add_pd(p2[v], inc2[v]);
+                    }
+                    // Without vibrato the LFO's phase sounds nowhere but still advances.
+                    lp[v] = _mm256_add_pd(lp[v], lfoInc[v]);
+                }
+                if constexpr (P == 1) {
+                    _mm_store_si128(reinterpret_cast<__m128i*>(rowEntries + V * 8),
+                                    narrow.value ? narrowPairEntries(pp1, pp2, ppairedOffset)
+                                                 : pairEntries(pp1, pp2, ppairedOffset));
+                    if constexpr (kVibrato) {
+                        const __m128 vibrato = readPairTables(tables, plp, plfoOffset);
+                        const __m128d m =
+                            _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(vibrato), pmod)));
+                        pp1 = _mm_add_pd(pp1, _mm_add_pd(m, pinc1));
+                        pp2 = _mm_add_pd(pp2, _mm_add_pd(m, pinc2));
+                    } else {
+                        pp1 = _mm_add_pd(pp1, pinc1);
+                        pp2 = _mm_add_pd(pp2, pinc2);
+                    }
+                    plp = _mm_add_pd(plp, plfoInc);
+                }
+            }
+        };
+        if (narrow)
+            advancePhases(Flag<true>{});
+        else
+            advancePhases(Flag<false>{});
+        // Then the table reads, kLead frames ahead of the filters and in the same loop, so that
+        // the loads run while the filters wait on their recurrence; reading an entry only
+        // frames after its store also spares the load waiting on the store. Each frame's pans
+        // follow kLead frames after its filter, when the output they scale has long been ready,
+        // so that they do not wait in line behind the recurrence either.
+        constexpr int32_t kLead = 8;
+        const auto read = [&](int32_t j) {
+            readOscillatorSums<V, P>(tables, entries + j * kStride * 2, 1, sums + j * kStride);
+        };
+        // A frame's filters; the envelope rows hold their gains.
+        const auto filter = [&](int32_t j) {
 #pragma GCC unroll 4
             for (int v = 0; v < V; ++v) {
-                _mm256_store_si256(reinterpret_cast<__m256i*>(rowEntries + v * 8),
-                                   oscillatorEntries(p1[v], p2[v], pairedOffset[v]));
-                if constexpr (kVibrato) {
-                    const __m128 vibrato = readTables(tables, tableIndex(lp[v], lfoOffset[v]));
-                    const __m256d m = _mm256_cvtps_pd(
-                        _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtps_pd(vibrato), mod[v])));
-                    p1[v] = _mm256_add_pd(p1[v], _mm256_add_pd(m, inc1[v]));
-                    p2[v] = _mm256_add_pd(p2[v], _mm256_add_pd(m, inc2[v]));
-                } else {
-                    p1[v] = _mm256_add_pd(p1[v], inc1[v]);
-                    p2[v] = _mm256_add_pd(p2[v], inc2[v]);
-                }
-                // Without vibrato the LFO's phase sounds nowhere but still advances.
-                lp[v] = _mm256_add_pd(lp[v], lfoInc[v]);
+                const __m256d x = _mm256_cvtps_pd(_mm_load_ps(sums + j * kStride + v * kWidth));
+                in[v] = _mm256_sub_pd(x, s1[v]);
+                hp[v] = _mm256_sub_pd(_mm256_mul_pd(in[v], q[v]), s2[v]);
+                const __m256d g = _mm256_cvtps_pd(_mm_load_ps(envelopeRows + (v * kChunk + j) * 8));
+                s1[v] = _mm256_add_pd(s1[v], _mm256_mul_pd(g, hp[v]));
+                s2[v] = _mm256_add_pd(s2[v], _mm256_mul_pd(g, s1[v]));
+                _mm256_store_pd(filtered + j * kStride + v * kWidth, s2[v]);
             }
             if constexpr (P == 1) {
-                _mm_store_si128(reinterpret_cast<__m128i*>(rowEntries + V * 8),
-                                pairEntries(pp1, pp2, ppairedOffset));
-                if constexpr (kVibrato) {
-                    const __m128 vibrato = readPairTables(tables, plp, plfoOffset);
-                    const __m128d m =
-                        _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(vibrato), pmod)));
-                    pp1 = _mm_add_pd(pp1, _mm_add_pd(m, pinc1));
-                    pp2 = _mm_add_pd(pp2, _mm_add_pd(m, pinc2));
-                } else {
-                    pp1 = _mm_add_pd(pp1, pinc1);
-                    pp2 = _mm_add_pd(pp2, pinc2);
-                }
-                plp = _mm_add_pd(plp, plfoInc);
+                // The same operations on the pair's two lanes.
+                const __m128d x = _mm_cvtps_pd(_mm_load_ps(sums + j * kStride + kPair));
+                pin = _mm_sub_pd(x, ps1);
+                php = _mm_sub_pd(_mm_mul_pd(pin, pq), ps2);
+                const __m128d g = _mm_cvtps_pd(_mm_load_ps(envelopeRows + (V * kChunk + j) * 8));
+                ps1 = _mm_add_pd(ps1, _mm_mul_pd(g, php));
+                ps2 = _mm_add_pd(ps2, _mm_mul_pd(g, ps1));
+                _mm_store_pd(filtered + j * kStride + kPair, ps2);
             }
-        }
-        // Then the table reads, kAhead frames ahead of the filters and in the same loop, so that
-        // the loads run while the filters wait on their recurrence; reading an entry only
-        // frames after its store also spares the load waiting on the store.
-        constexpr int32_t kAhead = 8;
-        readOscillatorSums<V, P>(tables, entries, frames < kAhead ? frames : kAhead, sums);
-
+        };
         // A frame's pans: its amplitude times the filter output, into the columns.
         const auto emit = [&](int32_t j) {
 #pragma GCC unroll 4
@@ -322,43 +402,26 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                 _mm256_store_ps(columns + (V * kChunk + j) * 8, _mm256_set_m128(r, l));
             }
         };
-
-        // Then the filters and envelopes; each frame's pans follow kLag frames later in the
-        // same loop, when the filter output they scale has long been ready, so that they do not
-        // wait in line behind the filters' recurrence.
-        constexpr int32_t kLag = 8;
-        for (int32_t j = 0; j < frames; ++j) {
-            if (j + kAhead < frames)
-                readOscillatorSums<V, P>(tables, entries + (j + kAhead) * kStride * 2, 1,
-                                         sums + (j + kAhead) * kStride);
-#pragma GCC unroll 4
-            for (int v = 0; v < V; ++v) {
-                const __m128 sum = _mm_load_ps(sums + j * kStride + v * kWidth);
-                const __m256d x = _mm256_cvtps_pd(sum);
-                in[v] = _mm256_sub_pd(x, s1[v]);
-                hp[v] = _mm256_sub_pd(_mm256_mul_pd(in[v], q[v]), s2[v]);
-                const __m128 envelope = _mm_load_ps(envelopeRows + (v * kChunk + j) * 8);
-                const __m256d g =
-                    _mm256_cvtps_pd(_mm_mul_ps(quarter, _mm_add_ps(base[v], envelope)));
-                s1[v] = _mm256_add_pd(s1[v], _mm256_mul_pd(g, hp[v]));
-                s2[v] = _mm256_add_pd(s2[v], _mm256_mul_pd(g, s1[v]));
-                _mm256_store_pd(filtered + j * kStride + v * kWidth, s2[v]);
-            }
-            if constexpr (P == 1) {
-                // The same operations on the pair's two lanes.
-                const __m128 sum = _mm_load_ps(sums + j * kStride + kPair);
-                const __m128d x = _mm_cvtps_pd(sum);
-                pin = _mm_sub_pd(x, ps1);
-                php = _mm_sub_pd(_mm_mul_pd(pin, pq), ps2);
-                const __m128 envelope = _mm_load_ps(envelopeRows + (V * kChunk + j) * 8);
-                const __m128d g = _mm_cvtps_pd(_mm_mul_ps(quarter, _mm_add_ps(pbase, envelope)));
-                ps1 = _mm_add_pd(ps1, _mm_mul_pd(g, php));
-                ps2 = _mm_add_pd(ps2, _mm_mul_pd(g, ps1));
-                _mm_store_pd(filtered + j * kStride + kPair, ps2);
-            }
-            if (j >= kLag) emit(j - kLag);
+        // The loop split where reads stop and pans start, so that no turn tests for either.
+        readOscillatorSums<V, P>(tables, entries, frames < kLead ? frames : kLead, sums);
+        const int32_t readEnd = frames - kLead;
+        int32_t j = 0;
+        for (; j < kLead && j < readEnd; ++j) {
+            read(j + kLead);
+            filter(j);
         }
-        for (int32_t j = frames > kLag ? frames - kLag : 0; j < frames; ++j)
+        for (; j < readEnd; ++j) {
+            read(j + kLead);
+            filter(j);
+            emit(j - kLead);
+        }
+        for (; j < kLead && j < frames; ++j)
+            filter(j);
+        for (; j < frames; ++j) {
+            filter(j);
+            emit(j - kLead);
+        }
+        for (j = frames > kLead ? frames - kLead : 0; j < frames; ++j)
             emit(j);
         constexpr uint32_t kAllLanes = (1u << (V * kWidth + 2 * P)) - 1;
         if (active == kAllLanes)
