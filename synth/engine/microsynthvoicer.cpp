@@ -25,8 +25,8 @@ void MicroSynthVoicer::prepareLanes(int32_t frames) {
     // Two envelopes per voice; every entry must be reachable with a 32-bit index.
     const int64_t entries = int64_t{slots} * 2 * frames;
     if (entries > 0x7FFFFFFF) return;
-    // The vector loops read whole groups of four values, up to three past the last one.
-    std::unique_ptr<float[]> store(new (std::nothrow) float[static_cast<size_t>(entries) + 4]());
+    // The vector loops read whole groups of eight values, up to seven past the last one.
+    std::unique_ptr<float[]> store(new (std::nothrow) float[static_cast<size_t>(entries) + 8]());
     if (!store) return;
     envelopeStore_ = std::move(store);
     laneFrames_ = frames;

@@ -131,31 +131,40 @@ readOscillatorSums(const float* tables, const int32_t* entries, int32_t frames, 
 
 // The filter- and amplitude-envelope values of four lanes for `frames` frames from `start`,
 // turned into rows of eight values per frame: the four lanes' filter gains, 0.25f x (base +
-// filter value) as the scalar loop computes them, then their amplitude values. Reads up to
-// three values past the end, which the store provides.
+// filter value) as the scalar loop computes them, then their amplitude values. Eight frames a
+// turn; reads up to seven values past the end, which the store provides.
 inline void transposeEnvelopes(const float* envelopes, int32_t amplitudeDistance,
                                const int32_t* offsets, __m128 bases, int32_t start, int32_t frames,
                                float* rows) {
     const float* lane[4];
     for (int32_t k = 0; k < 4; ++k)
         lane[k] = envelopes + offsets[k] + start;
-    // The amplitude half adds -0.0f and multiplies by 1.0f, which leave every value as it is.
-    const __m256 add = _mm256_set_m128(_mm_set1_ps(-0.0f), bases);
-    const __m256 scale = _mm256_set_m128(_mm_set1_ps(1.0f), _mm_set1_ps(0.25f));
-    const auto gains = [&](__m256 row) { return _mm256_mul_ps(scale, _mm256_add_ps(add, row)); };
-    for (int32_t f = 0; f < frames; f += 4) {
-        __m256 r[4];
-        for (int32_t k = 0; k < 4; ++k)
-            r[k] = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(lane[k] + f)),
-                                        _mm_loadu_ps(lane[k] + amplitudeDistance + f), 1);
-        const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]);
-        const __m256 t1 = _mm256_unpackhi_ps(r[0], r[1]);
-        const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]);
-        const __m256 t3 = _mm256_unpackhi_ps(r[2], r[3]);
-        _mm256_store_ps(rows + f * 8, gains(_mm256_shuffle_ps(t0, t2, 0x44)));
-        _mm256_store_ps(rows + f * 8 + 8, gains(_mm256_shuffle_ps(t0, t2, 0xEE)));
-        _mm256_store_ps(rows + f * 8 + 16, gains(_mm256_shuffle_ps(t1, t3, 0x44)));
-        _mm256_store_ps(rows + f * 8 + 24, gains(_mm256_shuffle_ps(t1, t3, 0xEE)));
+    const __m256 base = _mm256_set_m128(bases, bases);
+    const __m256 quarter = _mm256_set1_ps(0.25f);
+    // Four registers of eight frames, one per lane, to four of [frame t | frame t + 4].
+    const auto transpose = [](__m256& a, __m256& b, __m256& c, __m256& d) {
+        const __m256 t0 = _mm256_unpacklo_ps(a, b);
+        const __m256 t1 = _mm256_unpackhi_ps(a, b);
+        const __m256 t2 = _mm256_unpacklo_ps(c, d);
+        const __m256 t3 = _mm256_unpackhi_ps(c, d);
+        a = _mm256_shuffle_ps(t0, t2, 0x44);
+        b = _mm256_shuffle_ps(t0, t2, 0xEE);
+        c = _mm256_shuffle_ps(t1, t3, 0x44);
+        d = _mm256_shuffle_ps(t1, t3, 0xEE);
+    };
+    for (int32_t f = 0; f < frames; f += 8) {
+        __m256 g[4], a[4];
+        for (int32_t k = 0; k < 4; ++k) {
+            g[k] = _mm256_loadu_ps(lane[k] + f);
+            a[k] = _mm256_loadu_ps(lane[k] + amplitudeDistance + f);
+        }
+        transpose(g[0], g[1], g[2], g[3]);
+        transpose(a[0], a[1], a[2], a[3]);
+        for (int32_t t = 0; t < 4; ++t) {
+            const __m256 gains = _mm256_mul_ps(quarter, _mm256_add_ps(base, g[t]));
+            _mm256_store_ps(rows + (f + t) * 8, _mm256_permute2f128_ps(gains, a[t], 0x20));
+            _mm256_store_ps(rows + (f + t + 4) * 8, _mm256_permute2f128_ps(gains, a[t], 0x31));
+        }
     }
 }
 
