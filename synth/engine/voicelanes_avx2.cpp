@@ -419,7 +419,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
             read(j + kLead);
             filter(j);
         }
-#pragma GCC unroll 2
+#pragma GCC unroll 4
         for (; j < readEnd; ++j) {
             read(j + kLead);
             filter(j);
