@@ -314,6 +314,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         }
         // First the phases, frame by frame, and the table entries they read.
         const auto advancePhases = [&](auto narrow) {
+#pragma GCC unroll 2
             for (int32_t j = 0; j < frames; ++j) {
                 int32_t* const rowEntries = entries + j * kStride * 2;
 #pragma GCC unroll 4
