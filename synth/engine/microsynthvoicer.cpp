@@ -83,11 +83,16 @@ void MicroSynthVoicer::renderLanes(VoiceLaneKernel kernel, int32_t groupLanes, f
         // kernel renders with one set of active lanes.
         int32_t bounds[3 * VoiceLanes::kMaxLanes];
         int32_t boundCount = 0;
+        // Kept sorted and without repeats: most voices share the block's first and last frame.
         const auto addBound = [&](int32_t frame) {
-            int32_t i = boundCount++;
-            for (; i > 0 && bounds[i - 1] > frame; --i)
-                bounds[i] = bounds[i - 1];
+            int32_t i = boundCount;
+            for (; i > 0 && bounds[i - 1] > frame; --i) {
+            }
+            if (i > 0 && bounds[i - 1] == frame) return;
+            for (int32_t j = boundCount; j > i; --j)
+                bounds[j] = bounds[j - 1];
             bounds[i] = frame;
+            ++boundCount;
         };
         for (int32_t k = 0; k < count; ++k) {
             const LaneVoice& voice = laneVoices_[first + k];
@@ -100,7 +105,6 @@ void MicroSynthVoicer::renderLanes(VoiceLaneKernel kernel, int32_t groupLanes, f
         for (int32_t b = 0; b + 1 < boundCount; ++b) {
             const int32_t from = bounds[b];
             const int32_t to = bounds[b + 1];
-            if (from == to) continue;
             uint32_t active = 0;
             for (int32_t k = 0; k < count; ++k) {
                 const LaneVoice& voice = laneVoices_[first + k];
