@@ -50,7 +50,8 @@ const float* chooseWaveTable(int32_t wave, int32_t harmonicRoom) {
 
 // A held envelope's block of equal values, sixteen to a turn: a flat envelope is the common
 // case of a held note, and the fill runs for every such voice in every block.
-void fillValues(float* out, int32_t frames, float value) {
+void fillValues(float* out, int32_t frames, float value, SimdLevel simd) {
+    if (simd == SimdLevel::Avx2) return fillValuesAvx2(out, frames, value);
     int32_t i = 0;
     for (; i + 16 <= frames; i += 16)
         for (int32_t k = 0; k < 16; ++k)
@@ -282,9 +283,9 @@ void MicroSynthVoice::renderEnvelopesTo(float* filterValues, float* amplitudeVal
     if (frames <= 0) return;
     float constant = 0.0f;
     if (!filterEnvelope_.renderEnvelopeTo(filterValues, &constant, frames, simd))
-        fillValues(filterValues, frames, constant);
+        fillValues(filterValues, frames, constant, simd);
     if (!amplitudeEnvelope_.renderEnvelopeTo(amplitudeValues, &constant, frames, simd))
-        fillValues(amplitudeValues, frames, constant);
+        fillValues(amplitudeValues, frames, constant, simd);
     if (amplitudeEnvelope_.stage() == EnvelopeStage::Idle) state_ = VoiceState::Finished;
 }
 

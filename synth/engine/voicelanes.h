@@ -45,8 +45,10 @@ struct VoiceLanes {
     // Whether any lane has vibrato; a lane without it has modulation 0, which adds exactly 0.
     bool vibrato = false;
 
-    // Makes every lane a silent voice that reads valid memory.
-    void clear(const float* waveTables, const float* envelopeStore, int32_t distance);
+    // Makes lanes from `firstSilent` on silent voices that read valid memory; the lanes before
+    // it are about to be loaded.
+    void clear(const float* waveTables, const float* envelopeStore, int32_t distance,
+               int32_t firstSilent);
 };
 
 // Renders frames [from, to) of the block for the lanes whose bit is set in `activeLanes`:
@@ -59,6 +61,9 @@ void renderVoiceLanesSse2(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t 
                           float* left, float* right);
 void renderVoiceLanesAvx2(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t activeLanes,
                           float* left, float* right);
+
+// out[0, frames) = value, as a flat envelope's values for the lanes; AVX2 only.
+void fillValuesAvx2(float* out, int32_t frames, float value);
 
 // The kernel for a vector level and how many lanes it renders at once; null for Scalar.
 VoiceLaneKernel voiceLaneKernel(SimdLevel level, int32_t* groupLanes);

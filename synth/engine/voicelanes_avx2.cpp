@@ -485,6 +485,17 @@ void renderVectors(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active,
 
 } // namespace
 
+void fillValuesAvx2(float* out, int32_t frames, float value) {
+    const __m256 values = _mm256_set1_ps(value);
+    int32_t i = 0;
+    for (; i + 16 <= frames; i += 16) {
+        _mm256_storeu_ps(out + i, values);
+        _mm256_storeu_ps(out + i + 8, values);
+    }
+    for (; i < frames; ++i)
+        out[i] = value;
+}
+
 void renderVoiceLanesAvx2(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t activeLanes,
                           float* left, float* right) {
     const int32_t count = lanes.laneCount;
