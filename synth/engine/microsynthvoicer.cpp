@@ -77,7 +77,7 @@ void MicroSynthVoicer::renderLanes(VoiceLaneKernel kernel, int32_t groupLanes, f
     const float* tables = WaveTableSet::table(WaveTableSet::Sine);
     for (int32_t first = 0; first < laneVoiceCount_; first += groupLanes) {
         const int32_t count = std::min(groupLanes, laneVoiceCount_ - first);
-        lanes_.clear(tables, envelopeStore_.get(), laneFrames_, count);
+        lanes_.clear(tables, envelopeStore_.get(), laneFrames_);
         lanes_.laneCount = count;
         // Every frame where a lane starts, stops or wraps its phases bounds a stretch that the
         // kernel renders with one set of active lanes.

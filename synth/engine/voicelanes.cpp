@@ -1,8 +1,7 @@
 #include "voicelanes.h"
 
-void VoiceLanes::clear(const float* waveTables, const float* envelopeStore, int32_t distance,
-                       int32_t firstSilent) {
-    for (int32_t k = firstSilent; k < kMaxLanes; ++k) {
+void VoiceLanes::clear(const float* waveTables, const float* envelopeStore, int32_t distance) {
+    for (int32_t k = 0; k < kMaxLanes; ++k) {
         phase1[k] = phase2[k] = lfoPhase[k] = 0.0;
         increment1[k] = increment2[k] = lfoIncrement[k] = modulation[k] = 0.0;
         feedback[k] = gainLeft[k] = gainRight[k] = 0.0;

@@ -45,10 +45,8 @@ struct VoiceLanes {
     // Whether any lane has vibrato; a lane without it has modulation 0, which adds exactly 0.
     bool vibrato = false;
 
-    // Makes lanes from `firstSilent` on silent voices that read valid memory; the lanes before
-    // it are about to be loaded.
-    void clear(const float* waveTables, const float* envelopeStore, int32_t distance,
-               int32_t firstSilent);
+    // Makes every lane a silent voice that reads valid memory.
+    void clear(const float* waveTables, const float* envelopeStore, int32_t distance);
 };
 
 // Renders frames [from, to) of the block for the lanes whose bit is set in `activeLanes`:
