@@ -3,10 +3,12 @@
 #include "engine/adsrprocessor.h"
 #include "engine/lfo.h"
 #include "engine/wavetableset.h"
+#include "simdlevel.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -131,6 +133,73 @@ TEST(EnvelopeSegments, ShortestTimesAndLongestAttack) {
     EXPECT_EQ(envelope.attackSampleCount(), 441000);
     envelope.applySampleRate(22050.0);
     EXPECT_EQ(envelope.attackSampleCount(), 220500);
+}
+
+// The vector segment loops against the scalar ones, value for value: every segment at steps
+// (4096 / samples) well below 1, on both sides of the narrow window's limit, exactly 1, the
+// fast release's 1.89, exactly 2 and above, for pieces that start at 0, inside, or end at the
+// segment's end (the table's end) or past it.
+TEST(EnvelopeSegments, VectorLoopsMatchTheScalarLoopsBitForBit) {
+    if (detectedSimdLevel() < SimdLevel::Avx2) GTEST_SKIP() << "no AVX2 on this processor";
+    enum Segment { Attack, Decay, Release };
+    const int32_t sampleCounts[] = {44100, 4138, 4097, 4096, 4080, 2167, 2048, 2000, 1900, 219};
+    const int32_t lengths[] = {1, 3, 7, 8, 9, 513};
+    const struct {
+        float output;
+        double start; // release start level
+    } levels[] = {{1.0f, 1.0}, {0.25f, 0.6132961}, {0.37f, 1e-3}};
+    std::vector<float> scalar(1024);
+    std::vector<float> vector(1024);
+    for (Segment segment : {Attack, Decay, Release}) {
+        for (int32_t samples : sampleCounts) {
+            ADSR envelope(0, 44100.0);
+            envelope.setAttackAmount(segment == Attack ? 0.5f : 0.0f);
+            envelope.setDecayAmount(0.5f);
+            envelope.setSustainLevel(0.4f);
+            envelope.setReleaseAmount(0.5f);
+            // Scales that make the segment under test `samples` long.
+            const double scale = (samples + 0.5) / (envelope.amountToSeconds(0.5f) * 44100.0);
+            if (segment == Attack) envelope.setAttackScale(scale);
+            if (segment == Decay) envelope.setDecayScale(scale);
+            if (segment == Release) envelope.setReleaseScale(scale);
+            const int32_t segmentStart = segment == Attack  ? 0
+                                         : segment == Decay ? envelope.attackSampleCount()
+                                                            : envelope.attackDecaySampleCount();
+            ASSERT_EQ((segment == Attack  ? envelope.attackSampleCount()
+                       : segment == Decay ? envelope.decaySampleCount()
+                                          : envelope.releaseSampleCount()),
+                      samples);
+            for (int32_t frames : lengths) {
+                const int32_t offsets[] = {0, samples / 3, std::max(0, samples - frames),
+                                           samples - frames / 2};
+                for (int32_t offset : offsets) {
+                    for (const auto& level : levels) {
+                        envelope.setOutputLevel(level.output);
+                        const int32_t start = segmentStart + offset;
+                        const double scalarLevel = envelope.renderSegmentTo(
+                            scalar.data(), start, frames, level.start, SimdLevel::Scalar);
+                        const double scalarLast = envelope.lastLevel();
+                        std::fill(vector.begin(), vector.end(), -1.0f);
+                        const double vectorLevel = envelope.renderSegmentTo(
+                            vector.data(), start, frames, level.start, SimdLevel::Avx2);
+                        SCOPED_TRACE(testing::Message()
+                                     << "segment " << segment << " samples " << samples
+                                     << " offset " << offset << " frames " << frames << " output "
+                                     << level.output << " start " << level.start);
+                        ASSERT_EQ(std::bit_cast<uint64_t>(vectorLevel),
+                                  std::bit_cast<uint64_t>(scalarLevel));
+                        ASSERT_EQ(std::bit_cast<uint64_t>(envelope.lastLevel()),
+                                  std::bit_cast<uint64_t>(scalarLast));
+                        for (int32_t n = 0; n < frames; ++n)
+                            ASSERT_EQ(std::bit_cast<uint32_t>(vector[n]),
+                                      std::bit_cast<uint32_t>(scalar[n]))
+                                << "frame " << n << ": " << vector[n] << " vs " << scalar[n];
+                        ASSERT_EQ(vector[frames], -1.0f) << "written past the piece";
+                    }
+                }
+            }
+        }
+    }
 }
 
 // One envelope and one processor, rendered block by block into a recording.
