@@ -121,7 +121,7 @@ TEST(EnvelopeCurve, AmountsMapToSeconds) {
             << "amount " << row.amount;
 }
 
-TEST(EnvelopeSegments, ShortestTimesAndLongestAttack) {
+TEST(EnvelopeSegments, ShortestTimesLongestAttackAndSwitchedReleases) {
     ADSR envelope(0, 44100.0);
     envelope.setAttackAmount(0.0009f);
     envelope.setDecayAmount(0.0f);
@@ -133,6 +133,19 @@ TEST(EnvelopeSegments, ShortestTimesAndLongestAttack) {
     EXPECT_EQ(envelope.attackSampleCount(), 441000);
     envelope.applySampleRate(22050.0);
     EXPECT_EQ(envelope.attackSampleCount(), 220500);
+
+    // A fast-released voice switches the shared release to 0.2 and back for every block: each
+    // amount keeps its own time however often it returns, and a new amount gets its own.
+    const auto releaseSamples = [](float amount) {
+        ADSR fresh(0, 22050.0);
+        fresh.setReleaseAmount(amount);
+        return fresh.releaseSampleCount();
+    };
+    for (float amount : {0.75f, 0.2f, 0.75f, 0.2f, 0.5f, 0.75f, 0.5f, 0.0f, 1.0f, 0.0f}) {
+        envelope.setReleaseAmount(amount);
+        EXPECT_EQ(envelope.releaseSampleCount(), releaseSamples(amount)) << "amount " << amount;
+        EXPECT_EQ(envelope.totalSampleCount(), 220500 + 1083 + releaseSamples(amount));
+    }
 }
 
 // The vector segment loops against the scalar ones, value for value: every segment at steps
