@@ -19,7 +19,7 @@
 // entry 4095: the vector segment loops read whole windows past a segment's last entry.
 struct EnvelopeCurveTable {
     static constexpr int32_t kLength = 4096;
-    static constexpr int32_t kGuard = 24;
+    static constexpr int32_t kGuard = 32;
     static float values[kLength + 1 + kGuard];
     // 1 - values[k], exact in double; the decay and release loops read it directly.
     static double complements[kLength + 1 + kGuard];

@@ -7,7 +7,7 @@
 
 // How far past the entry of a segment's last frame the writers may read a table: the curve
 // tables carry at least this many guard entries after their last entry.
-constexpr int32_t kEnvelopeTableOverread = 22;
+constexpr int32_t kEnvelopeTableOverread = 30;
 
 // out[n] = table[int(position x step)] x level, position = first + n.
 void writeAttackAvx2(float* out, const float* table, int32_t first, int32_t count, double step,

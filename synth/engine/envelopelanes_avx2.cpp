@@ -36,47 +36,70 @@ constexpr int32_t kRun = 256;
 
 // --- Windows ---------------------------------------------------------------------------------
 
-// Eight frames span 7 x step plus the rounding of two products: below 8 entries up to
-// kNarrowStep, below 16 up to kWideStep, with a wide margin for the rounding.
-constexpr double kNarrowStep = 0.99;
-constexpr double kWideStep = 2.0;
-constexpr int32_t kWideSpan = 16;
-// A run's entries (at most (kRun - 1) x kWideStep + 1) plus the last window, rounded up to
-// the eight values a fill writes at a time.
-constexpr int32_t kValueCapacity = kRun * 2 + kWideSpan + 16;
-static_assert(kWideSpan + 7 - 1 <= kEnvelopeTableOverread, "fills read past the table guard");
+// A window is kSpan consecutive entries (one or two registers) that the entries of kFrames
+// consecutive frames lie within: (kFrames - 1) x step plus the rounding of two products must
+// stay below kSpan. The limits leave a wide margin for the rounding; the fewer entries a step
+// moves, the more frames share one window.
+struct WindowShape {
+    int32_t span;
+    int32_t frames;
+    double maxStep;
+};
+constexpr WindowShape kWindowShapes[] = {{8, 32, 0.22}, {8, 16, 0.45}, {8, 8, 0.99}, {16, 8, 2.0}};
+constexpr int32_t kMaxSpan = 16;
+constexpr int32_t kMaxStepWindowed = 2;
+static_assert(kWindowShapes[3].maxStep <= kMaxStepWindowed && kWindowShapes[3].span == kMaxSpan);
+// Fills write sixteen values at a time.
+constexpr int32_t kFillBatch = 16;
+// A run's entries (at most (kRun - 1) x kMaxStepWindowed + 1) plus the last window, rounded up
+// to whole fills.
+constexpr int32_t kValueCapacity = kRun * kMaxStepWindowed + kMaxSpan + kFillBatch;
+static_assert(kMaxSpan + kFillBatch - 2 <= kEnvelopeTableOverread,
+              "fills read past the curve table's guard");
 
-// Writes `count` frames (a multiple of eight) from position `first`; values[k] is the final
+// Writes `count` frames (a multiple of kFrames) from position `first`; values[k] is the final
 // value of entry lowest + k, for every entry a frame's window covers.
-template <int32_t kSpan>
+template <int32_t kSpan, int32_t kFrames>
 inline void writeWindows(float* out, const float* values, int32_t lowest, int32_t first,
                          int32_t count, double step) {
+    constexpr int32_t kQuads = kFrames / 4;
     const __m256d steps = _mm256_set1_pd(step);
-    const __m256d eights = _mm256_set1_pd(8.0);
-    __m256d low = firstPositions(first);
-    __m256d high = _mm256_add_pd(low, _mm256_set1_pd(4.0));
-    for (int32_t k = 0; k < count; k += 8) {
-        const __m128i lowEntries = entries(low, steps);
-        const int32_t base = _mm_cvtsi128_si32(lowEntries);
-        const __m256i lanes = _mm256_sub_epi32(_mm256_set_m128i(entries(high, steps), lowEntries),
-                                               _mm256_set1_epi32(base));
-        const float* window = values + (base - lowest);
-        __m256 picked = _mm256_permutevar8x32_ps(_mm256_loadu_ps(window), lanes);
-        if constexpr (kSpan == kWideSpan) {
-            // The permute reads only each lane's low three bits; bit 3 picks the upper window.
-            const __m256 upper = _mm256_permutevar8x32_ps(_mm256_loadu_ps(window + 8), lanes);
-            picked =
-                _mm256_blendv_ps(picked, upper, _mm256_castsi256_ps(_mm256_slli_epi32(lanes, 28)));
+    const __m256d stride = _mm256_set1_pd(kFrames);
+    __m256d positions[kQuads];
+    positions[0] = firstPositions(first);
+    for (int32_t q = 1; q < kQuads; ++q)
+        positions[q] = _mm256_add_pd(positions[0], _mm256_set1_pd(4.0 * q));
+    for (int32_t k = 0; k < count; k += kFrames) {
+        __m256i at[kFrames / 8];
+        for (int32_t j = 0; j < kFrames / 8; ++j)
+            at[j] = _mm256_set_m128i(entries(positions[2 * j + 1], steps),
+                                     entries(positions[2 * j], steps));
+        // Every frame's lane: its entry less the first frame's, where the window starts.
+        const auto base =
+            static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(at[0])) - lowest);
+        const __m256i bases = _mm256_permutevar8x32_epi32(at[0], _mm256_setzero_si256());
+        const __m256 low = _mm256_loadu_ps(values + base);
+        __m256 high = low;
+        if constexpr (kSpan > 8) high = _mm256_loadu_ps(values + base + 8);
+        for (int32_t j = 0; j < kFrames / 8; ++j) {
+            const __m256i lanes = _mm256_sub_epi32(at[j], bases);
+            __m256 picked = _mm256_permutevar8x32_ps(low, lanes);
+            if constexpr (kSpan > 8) {
+                // The permute reads only each lane's low three bits; bit 3 picks the upper half.
+                picked = _mm256_blendv_ps(picked, _mm256_permutevar8x32_ps(high, lanes),
+                                          _mm256_castsi256_ps(_mm256_slli_epi32(lanes, 28)));
+            }
+            _mm256_storeu_ps(out + k + 8 * j, picked);
         }
-        _mm256_storeu_ps(out + k, picked);
-        low = _mm256_add_pd(low, eights);
-        high = _mm256_add_pd(high, eights);
+        for (int32_t q = 0; q < kQuads; ++q)
+            positions[q] = _mm256_add_pd(positions[q], stride);
     }
 }
 
-// Writes the frames of whole groups of eight; returns how many. fill(values, lowest, n) stores
-// the final values of entries lowest .. lowest + n - 1 (n a multiple of eight).
-template <int32_t kSpan, class Fill>
+// Writes the frames of whole groups of eight in runs of up to kRun, with windows of kSpan
+// entries over kFrames frames; returns how many. fill(values, lowest, n) stores the final
+// values of entries lowest .. lowest + n - 1 (n a multiple of kFillBatch).
+template <int32_t kSpan, int32_t kFrames, class Fill>
 int32_t writeWindowed(float* out, int32_t first, int32_t count, double step, const Fill& fill) {
     alignas(32) float values[kValueCapacity];
     int32_t n = 0;
@@ -86,8 +109,15 @@ int32_t writeWindowed(float* out, int32_t first, int32_t count, double step, con
         // Products rise with the position: every frame's entry lies between these two.
         const int32_t lowest = entryAt(position, step);
         const int32_t highest = entryAt(position + (run - 1), step);
-        fill(values, lowest, (highest - lowest + kSpan + 7) & ~7);
-        writeWindows<kSpan>(out + n, values, lowest, first + n, run, step);
+        fill(values, lowest, (highest - lowest + kSpan + kFillBatch - 1) & ~(kFillBatch - 1));
+        const int32_t whole = run & ~(kFrames - 1);
+        writeWindows<kSpan, kFrames>(out + n, values, lowest, first + n, whole, step);
+        // The last group of eight of a run that kFrames does not divide: the window of eight
+        // frames spans no more entries than that of kFrames.
+        if constexpr (kFrames > 8) {
+            for (int32_t k = whole; k < run; k += 8)
+                writeWindows<kSpan, 8>(out + n + k, values, lowest, first + n + k, 8, step);
+        }
         n += run;
     }
     return n;
@@ -136,9 +166,26 @@ int32_t writeGathered(float* out, int32_t first, int32_t count, double step, con
 template <class Fill, class Four>
 int32_t writeGroups(float* out, int32_t first, int32_t count, double step, const Fill& fill,
                     const Four& four) {
-    if (step <= kNarrowStep) return writeWindowed<8>(out, first, count, step, fill);
-    if (step <= kWideStep) return writeWindowed<kWideSpan>(out, first, count, step, fill);
+    constexpr auto shape = kWindowShapes;
+    if (step <= shape[0].maxStep)
+        return writeWindowed<shape[0].span, shape[0].frames>(out, first, count, step, fill);
+    if (step <= shape[1].maxStep)
+        return writeWindowed<shape[1].span, shape[1].frames>(out, first, count, step, fill);
+    if (step <= shape[2].maxStep)
+        return writeWindowed<shape[2].span, shape[2].frames>(out, first, count, step, fill);
+    if (step <= shape[3].maxStep)
+        return writeWindowed<shape[3].span, shape[3].frames>(out, first, count, step, fill);
     return writeGathered(out, first, count, step, four);
+}
+
+// Stores eight(k), the final values of the fill's entries k .. k + 7, for k below n (a multiple
+// of kFillBatch).
+template <class Eight>
+inline void fillValues(float* values, int32_t n, const Eight& eight) {
+    for (int32_t k = 0; k < n; k += kFillBatch) {
+        _mm256_store_ps(values + k, eight(k));
+        _mm256_store_ps(values + k + 8, eight(k + 8));
+    }
 }
 
 } // namespace
@@ -147,8 +194,9 @@ void writeAttackAvx2(float* out, const float* table, int32_t first, int32_t coun
                      float level) {
     const __m256 levels = _mm256_set1_ps(level);
     const auto fill = [&](float* values, int32_t lowest, int32_t n) {
-        for (int32_t k = 0; k < n; k += 8)
-            _mm256_store_ps(values + k, _mm256_mul_ps(_mm256_loadu_ps(table + lowest + k), levels));
+        const float* from = table + lowest;
+        fillValues(values, n,
+                   [&](int32_t k) { return _mm256_mul_ps(_mm256_loadu_ps(from + k), levels); });
     };
     const auto four = [&](float* to, const int32_t* e) {
         const __m128 values = _mm_setr_ps(table[e[0]], table[e[1]], table[e[2]], table[e[3]]);
@@ -168,12 +216,12 @@ void writeDecayAvx2(float* out, const double* fall, int32_t first, int32_t count
         return _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(falls, depths), sustains));
     };
     const auto fill = [&](float* values, int32_t lowest, int32_t n) {
-        for (int32_t k = 0; k < n; k += 8) {
-            const double* f = fall + lowest + k;
-            const __m256 eight =
-                _mm256_set_m128(decayed(_mm256_loadu_pd(f + 4)), decayed(_mm256_loadu_pd(f)));
-            _mm256_store_ps(values + k, _mm256_mul_ps(eight, levels));
-        }
+        const double* from = fall + lowest;
+        fillValues(values, n, [&](int32_t k) {
+            const __m256 eight = _mm256_set_m128(decayed(_mm256_loadu_pd(from + k + 4)),
+                                                 decayed(_mm256_loadu_pd(from + k)));
+            return _mm256_mul_ps(eight, levels);
+        });
     };
     const auto four = [&](float* to, const int32_t* e) {
         _mm_storeu_ps(to, _mm_mul_ps(decayed(readFour(fall, e)), _mm256_castps256_ps128(levels)));
@@ -194,12 +242,12 @@ float writeReleaseAvx2(float* out, const double* fall, int32_t first, int32_t co
         return _mm256_cvtpd_ps(_mm256_mul_pd(falls, starts));
     };
     const auto fill = [&](float* values, int32_t lowest, int32_t n) {
-        for (int32_t k = 0; k < n; k += 8) {
-            const double* f = fall + lowest + k;
-            const __m256 eight =
-                _mm256_set_m128(released(_mm256_loadu_pd(f + 4)), released(_mm256_loadu_pd(f)));
-            _mm256_store_ps(values + k, _mm256_mul_ps(eight, levels));
-        }
+        const double* from = fall + lowest;
+        fillValues(values, n, [&](int32_t k) {
+            const __m256 eight = _mm256_set_m128(released(_mm256_loadu_pd(from + k + 4)),
+                                                 released(_mm256_loadu_pd(from + k)));
+            return _mm256_mul_ps(eight, levels);
+        });
     };
     const auto four = [&](float* to, const int32_t* e) {
         _mm_storeu_ps(to, _mm_mul_ps(released(readFour(fall, e)), _mm256_castps256_ps128(levels)));

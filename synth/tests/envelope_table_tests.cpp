@@ -149,13 +149,15 @@ TEST(EnvelopeSegments, ShortestTimesLongestAttackAndSwitchedReleases) {
 }
 
 // The vector segment loops against the scalar ones, value for value: every segment at steps
-// (4096 / samples) well below 1, on both sides of the narrow window's limit, exactly 1, the
-// fast release's 1.89, exactly 2 and above, for pieces that start at 0, inside, or end at the
-// segment's end (the table's end) or past it.
+// (4096 / samples) from 0.09 (a 1 s release) to 18.7 (a 5 ms attack), each just below and just
+// above the limits where the vector loops change how many frames share a window of entries
+// (0.22, 0.45, 0.99 and 2), and exactly 1, the fast release's 1.89 and exactly 2; for pieces
+// that start at 0, inside, or end at the segment's end (the table's end) or past it.
 TEST(EnvelopeSegments, VectorLoopsMatchTheScalarLoopsBitForBit) {
     if (detectedSimdLevel() < SimdLevel::Avx2) GTEST_SKIP() << "no AVX2 on this processor";
     enum Segment { Attack, Decay, Release };
-    const int32_t sampleCounts[] = {44100, 4138, 4097, 4096, 4080, 2167, 2048, 2000, 1900, 219};
+    const int32_t sampleCounts[] = {44100, 18619, 16000, 9103, 8200, 4138, 4097,
+                                    4096,  4080,  2167,  2048, 2000, 1900, 219};
     const int32_t lengths[] = {1, 3, 7, 8, 9, 513};
     const struct {
         float output;
