@@ -59,40 +59,50 @@ constexpr int32_t kValueCapacity = kRun * kMaxStepWindowed + kMaxSpan + kFillBat
 static_assert(kMaxSpan + kFillBatch - 2 <= kEnvelopeTableOverread,
               "fills read past the curve table's guard");
 
-// Writes `count` frames (a multiple of kFrames) from position `first`; values[k] is the final
-// value of entry lowest + k, for every entry a frame's window covers.
+// Writes the kFrames frames at `positions` (four to a register) from one window; values[k] is
+// the final value of entry lowest + k, for every entry the window covers.
 template <int32_t kSpan, int32_t kFrames>
+inline void writeWindow(float* out, const float* values, int32_t lowest, const __m256d* positions,
+                        __m256d steps) {
+    __m256i at[kFrames / 8];
+    for (int32_t j = 0; j < kFrames / 8; ++j)
+        at[j] = _mm256_set_m128i(entries(positions[2 * j + 1], steps),
+                                 entries(positions[2 * j], steps));
+    // Every frame's lane: its entry less the first frame's, where the window starts.
+    const auto base =
+        static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(at[0])) - lowest);
+    const __m256i bases = _mm256_permutevar8x32_epi32(at[0], _mm256_setzero_si256());
+    const __m256 low = _mm256_loadu_ps(values + base);
+    __m256 high = low;
+    if constexpr (kSpan > 8) high = _mm256_loadu_ps(values + base + 8);
+    for (int32_t j = 0; j < kFrames / 8; ++j) {
+        const __m256i lanes = _mm256_sub_epi32(at[j], bases);
+        __m256 picked = _mm256_permutevar8x32_ps(low, lanes);
+        if constexpr (kSpan > 8) {
+            // The permute reads only each lane's low three bits; bit 3 picks the upper half.
+            picked = _mm256_blendv_ps(picked, _mm256_permutevar8x32_ps(high, lanes),
+                                      _mm256_castsi256_ps(_mm256_slli_epi32(lanes, 28)));
+        }
+        _mm256_storeu_ps(out + 8 * j, picked);
+    }
+}
+
+// Writes `count` frames (a multiple of kFrames x kWindows) from position `first`, kWindows
+// windows of kFrames frames at a time.
+template <int32_t kSpan, int32_t kFrames, int32_t kWindows>
 inline void writeWindows(float* out, const float* values, int32_t lowest, int32_t first,
                          int32_t count, double step) {
-    constexpr int32_t kQuads = kFrames / 4;
+    constexpr int32_t kQuads = kFrames * kWindows / 4;
     const __m256d steps = _mm256_set1_pd(step);
-    const __m256d stride = _mm256_set1_pd(kFrames);
+    const __m256d stride = _mm256_set1_pd(kFrames * kWindows);
     __m256d positions[kQuads];
     positions[0] = firstPositions(first);
     for (int32_t q = 1; q < kQuads; ++q)
         positions[q] = _mm256_add_pd(positions[0], _mm256_set1_pd(4.0 * q));
-    for (int32_t k = 0; k < count; k += kFrames) {
-        __m256i at[kFrames / 8];
-        for (int32_t j = 0; j < kFrames / 8; ++j)
-            at[j] = _mm256_set_m128i(entries(positions[2 * j + 1], steps),
-                                     entries(positions[2 * j], steps));
-        // Every frame's lane: its entry less the first frame's, where the window starts.
-        const auto base =
-            static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(at[0])) - lowest);
-        const __m256i bases = _mm256_permutevar8x32_epi32(at[0], _mm256_setzero_si256());
-        const __m256 low = _mm256_loadu_ps(values + base);
-        __m256 high = low;
-        if constexpr (kSpan > 8) high = _mm256_loadu_ps(values + base + 8);
-        for (int32_t j = 0; j < kFrames / 8; ++j) {
-            const __m256i lanes = _mm256_sub_epi32(at[j], bases);
-            __m256 picked = _mm256_permutevar8x32_ps(low, lanes);
-            if constexpr (kSpan > 8) {
-                // The permute reads only each lane's low three bits; bit 3 picks the upper half.
-                picked = _mm256_blendv_ps(picked, _mm256_permutevar8x32_ps(high, lanes),
-                                          _mm256_castsi256_ps(_mm256_slli_epi32(lanes, 28)));
-            }
-            _mm256_storeu_ps(out + k + 8 * j, picked);
-        }
+    for (int32_t k = 0; k < count; k += kFrames * kWindows) {
+        for (int32_t w = 0; w < kWindows; ++w)
+            writeWindow<kSpan, kFrames>(out + k + w * kFrames, values, lowest,
+                                        positions + w * kFrames / 4, steps);
         for (int32_t q = 0; q < kQuads; ++q)
             positions[q] = _mm256_add_pd(positions[q], stride);
     }
@@ -112,14 +122,13 @@ int32_t writeWindowed(float* out, int32_t first, int32_t count, double step, con
         const int32_t lowest = entryAt(position, step);
         const int32_t highest = entryAt(position + (run - 1), step);
         fill(values, lowest, (highest - lowest + kSpan + kFillBatch - 1) & ~(kFillBatch - 1));
-        const int32_t whole = run & ~(kFrames - 1);
-        writeWindows<kSpan, kFrames>(out + n, values, lowest, first + n, whole, step);
-        // The last groups of eight of a run that kFrames does not divide: eight frames span no
-        // more entries than kFrames.
-        if constexpr (kFrames > 8) {
-            for (int32_t k = whole; k < run; k += 8)
-                writeWindows<kSpan, 8>(out + n + k, values, lowest, first + n + k, 8, step);
-        }
+        // Two windows to a turn of the loop where a window is only eight frames.
+        constexpr int32_t kWindows = kFrames == 8 ? 2 : 1;
+        const int32_t whole = run & ~(kFrames * kWindows - 1);
+        writeWindows<kSpan, kFrames, kWindows>(out + n, values, lowest, first + n, whole, step);
+        // The last groups of eight of a run: eight frames span no more entries than kFrames.
+        for (int32_t k = whole; k < run; k += 8)
+            writeWindows<kSpan, 8, 1>(out + n + k, values, lowest, first + n + k, 8, step);
         n += run;
     }
     return n;
