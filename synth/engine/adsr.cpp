@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -32,6 +33,8 @@ ADSR::ADSR(int32_t blockCapacity, double sampleRate)
     setAttackAmount(0.0f);
     setDecayAmount(0.0f);
     setReleaseAmount(0.2f);
+    // The placeholder amount of -1 had no seconds computed: it is no amount to switch back to.
+    previousReleaseAmount_ = std::numeric_limits<float>::quiet_NaN();
 }
 
 ADSR::~ADSR() = default;

@@ -141,6 +141,8 @@ TEST(EnvelopeSegments, ShortestTimesLongestAttackAndSwitchedReleases) {
         fresh.setReleaseAmount(amount);
         return fresh.releaseSampleCount();
     };
+    // Below 0.2 every amount is timed as 0.2, the construction's placeholder of -1 too.
+    EXPECT_EQ(releaseSamples(-1.0f), 1083);
     for (float amount : {0.75f, 0.2f, 0.75f, 0.2f, 0.5f, 0.75f, 0.5f, 0.0f, 1.0f, 0.0f}) {
         envelope.setReleaseAmount(amount);
         EXPECT_EQ(envelope.releaseSampleCount(), releaseSamples(amount)) << "amount " << amount;
