@@ -33,8 +33,9 @@ inline int32_t entryAt(double position, double step) {
     return static_cast<int32_t>(position * step);
 }
 
-// The pieces run in runs of up to kRun frames (one buffer of entry values each).
-constexpr int32_t kRun = 256;
+// The pieces run in runs of up to kRun frames (one buffer of entries or entry values each):
+// one run for a block of up to 512 frames.
+constexpr int32_t kRun = 512;
 
 // --- Windows ---------------------------------------------------------------------------------
 

@@ -154,19 +154,20 @@ TEST(EnvelopeSegments, ShortestTimesLongestAttackAndSwitchedReleases) {
 // (4096 / samples) from 0.09 (a 1 s release) to 18.7 (a 5 ms attack), each just below and just
 // above the limits where the vector loops change how many frames share a window of entries
 // (0.22, 0.45, 0.99 and 2), and exactly 1, the fast release's 1.89 and exactly 2; for pieces
-// that start at 0, inside, or end at the segment's end (the table's end) or past it.
+// that start at 0, inside, or end at the segment's end (the table's end) or past it, shorter
+// than one group of eight frames, a few groups, and longer than the vector loops' runs.
 TEST(EnvelopeSegments, VectorLoopsMatchTheScalarLoopsBitForBit) {
     if (detectedSimdLevel() < SimdLevel::Avx2) GTEST_SKIP() << "no AVX2 on this processor";
     enum Segment { Attack, Decay, Release };
     const int32_t sampleCounts[] = {44100, 18619, 16000, 9103, 8200, 4138, 4097,
                                     4096,  4080,  2167,  2048, 2000, 1900, 219};
-    const int32_t lengths[] = {1, 3, 7, 8, 9, 513};
+    const int32_t lengths[] = {1, 3, 7, 8, 9, 513, 1000};
     const struct {
         float output;
         double start; // release start level
     } levels[] = {{1.0f, 1.0}, {0.25f, 0.6132961}, {0.37f, 1e-3}};
-    std::vector<float> scalar(1024);
-    std::vector<float> vector(1024);
+    std::vector<float> scalar(1001);
+    std::vector<float> vector(1001);
     for (Segment segment : {Attack, Decay, Release}) {
         for (int32_t samples : sampleCounts) {
             ADSR envelope(0, 44100.0);
