@@ -4,11 +4,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <limits>
 #include <mutex>
 #include <new>
+#include <utility>
 
-float EnvelopeCurveTable::values[EnvelopeCurveTable::kLength + 1];
-double EnvelopeCurveTable::complements[EnvelopeCurveTable::kLength + 1];
+float EnvelopeCurveTable::values[EnvelopeCurveTable::kLength + 1 + EnvelopeCurveTable::kGuard];
+double
+    EnvelopeCurveTable::complements[EnvelopeCurveTable::kLength + 1 + EnvelopeCurveTable::kGuard];
+static_assert(EnvelopeCurveTable::kGuard >= kEnvelopeTableOverread,
+              "the vector segment loops read past the curve table");
 std::atomic<bool> EnvelopeCurveTable::built{false};
 
 namespace {
@@ -27,6 +33,8 @@ ADSR::ADSR(int32_t blockCapacity, double sampleRate)
     setAttackAmount(0.0f);
     setDecayAmount(0.0f);
     setReleaseAmount(0.2f);
+    // The placeholder amount of -1 had no seconds computed: it is no amount to switch back to.
+    previousReleaseAmount_ = std::numeric_limits<float>::quiet_NaN();
 }
 
 ADSR::~ADSR() = default;
@@ -39,8 +47,9 @@ void ADSR::buildCurveTable() {
             const float drop = static_cast<float>(0.1 * amountToSeconds(amount));
             EnvelopeCurveTable::values[k] = 1.0f - drop;
         }
-        EnvelopeCurveTable::values[n] = EnvelopeCurveTable::values[n - 1];
-        for (int32_t k = 0; k <= n; ++k)
+        std::fill(EnvelopeCurveTable::values + n, std::end(EnvelopeCurveTable::values),
+                  EnvelopeCurveTable::values[n - 1]);
+        for (int32_t k = 0; k < n + 1 + EnvelopeCurveTable::kGuard; ++k)
             EnvelopeCurveTable::complements[k] = 1.0 - EnvelopeCurveTable::values[k];
         EnvelopeCurveTable::built.store(true, std::memory_order_release);
     });
@@ -74,8 +83,18 @@ void ADSR::setSustainLevel(float level) {
 
 void ADSR::setReleaseAmount(float amount) {
     if (amount == releaseAmount_) return;
-    releaseAmount_ = amount;
-    releaseSeconds_ = amountToSeconds(std::max(amount, kShortestTimedAmount));
+    // A fast-released voice switches the release to the fast amount and back for every block it
+    // renders: the amount set before is kept with its seconds, so switching back needs no
+    // logarithm and no power.
+    if (amount == previousReleaseAmount_) {
+        std::swap(releaseAmount_, previousReleaseAmount_);
+        std::swap(releaseSeconds_, previousReleaseSeconds_);
+    } else {
+        previousReleaseAmount_ = releaseAmount_;
+        previousReleaseSeconds_ = releaseSeconds_;
+        releaseAmount_ = amount;
+        releaseSeconds_ = amountToSeconds(std::max(amount, kShortestTimedAmount));
+    }
     recalculate(false);
 }
 

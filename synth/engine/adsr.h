@@ -11,15 +11,18 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <memory>
 
-// 4096 entries plus a guard: entry k = 1 - (1 - k/4096)^(1 + ln 10), a curve that rises
-// steeply from 0 and flattens towards 1.
+// 4096 entries plus guards: entry k = 1 - (1 - k/4096)^(1 + ln 10), a curve that rises
+// steeply from 0 and flattens towards 1. Entry 4096 and the kGuard entries after it repeat
+// entry 4095: the vector segment loops read whole windows past a segment's last entry.
 struct EnvelopeCurveTable {
     static constexpr int32_t kLength = 4096;
-    static float values[kLength + 1];
+    static constexpr int32_t kGuard = 32;
+    static float values[kLength + 1 + kGuard];
     // 1 - values[k], exact in double; the decay and release loops read it directly.
-    static double complements[kLength + 1];
+    static double complements[kLength + 1 + kGuard];
     // Set once the table is complete.
     static std::atomic<bool> built;
 };
@@ -110,6 +113,9 @@ private:
     float attackAmount_ = -1.0f;
     float decayAmount_ = -1.0f;
     float releaseAmount_ = -1.0f;
+    // The release amount set before the current one, and its seconds; NaN matches no amount.
+    float previousReleaseAmount_ = std::numeric_limits<float>::quiet_NaN();
+    float previousReleaseSeconds_ = 0.0f;
     std::unique_ptr<float[]> blockBuffer_;
     int32_t blockCapacity_;
     int32_t attackSamples_ = -1;

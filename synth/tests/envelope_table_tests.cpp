@@ -3,10 +3,12 @@
 #include "engine/adsrprocessor.h"
 #include "engine/lfo.h"
 #include "engine/wavetableset.h"
+#include "simdlevel.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -119,7 +121,7 @@ TEST(EnvelopeCurve, AmountsMapToSeconds) {
             << "amount " << row.amount;
 }
 
-TEST(EnvelopeSegments, ShortestTimesAndLongestAttack) {
+TEST(EnvelopeSegments, ShortestTimesLongestAttackAndSwitchedReleases) {
     ADSR envelope(0, 44100.0);
     envelope.setAttackAmount(0.0009f);
     envelope.setDecayAmount(0.0f);
@@ -131,6 +133,91 @@ TEST(EnvelopeSegments, ShortestTimesAndLongestAttack) {
     EXPECT_EQ(envelope.attackSampleCount(), 441000);
     envelope.applySampleRate(22050.0);
     EXPECT_EQ(envelope.attackSampleCount(), 220500);
+
+    // A fast-released voice switches the shared release to 0.2 and back for every block: each
+    // amount keeps its own time however often it returns, and a new amount gets its own.
+    const auto releaseSamples = [](float amount) {
+        ADSR fresh(0, 22050.0);
+        fresh.setReleaseAmount(amount);
+        return fresh.releaseSampleCount();
+    };
+    // Below 0.2 every amount is timed as 0.2, the construction's placeholder of -1 too.
+    EXPECT_EQ(releaseSamples(-1.0f), 1083);
+    for (float amount : {0.75f, 0.2f, 0.75f, 0.2f, 0.5f, 0.75f, 0.5f, 0.0f, 1.0f, 0.0f}) {
+        envelope.setReleaseAmount(amount);
+        EXPECT_EQ(envelope.releaseSampleCount(), releaseSamples(amount)) << "amount " << amount;
+        EXPECT_EQ(envelope.totalSampleCount(), 220500 + 1083 + releaseSamples(amount));
+    }
+}
+
+// The vector segment loops against the scalar ones, value for value: every segment at steps
+// (4096 / samples) from 0.09 (a 1 s release) to 18.7 (a 5 ms attack), each just below and just
+// above the limits where the vector loops change how many frames share a window of entries
+// (0.22, 0.45, 0.99 and 2), and exactly 1, the fast release's 1.89 and exactly 2; for pieces
+// that start at 0, inside, or end at the segment's end (the table's end) or past it, shorter
+// than one group of eight frames, a few groups, and longer than the vector loops' runs.
+TEST(EnvelopeSegments, VectorLoopsMatchTheScalarLoopsBitForBit) {
+    if (detectedSimdLevel() < SimdLevel::Avx2) GTEST_SKIP() << "no AVX2 on this processor";
+    enum Segment { Attack, Decay, Release };
+    const int32_t sampleCounts[] = {44100, 18619, 16000, 9103, 8200, 4138, 4097,
+                                    4096,  4080,  2167,  2048, 2000, 1900, 219};
+    const int32_t lengths[] = {1, 3, 7, 8, 9, 513, 1000};
+    const struct {
+        float output;
+        double start; // release start level
+    } levels[] = {{1.0f, 1.0}, {0.25f, 0.6132961}, {0.37f, 1e-3}};
+    std::vector<float> scalar(1001);
+    std::vector<float> vector(1001);
+    for (Segment segment : {Attack, Decay, Release}) {
+        for (int32_t samples : sampleCounts) {
+            ADSR envelope(0, 44100.0);
+            envelope.setAttackAmount(segment == Attack ? 0.5f : 0.0f);
+            envelope.setDecayAmount(0.5f);
+            envelope.setSustainLevel(0.4f);
+            envelope.setReleaseAmount(0.5f);
+            // Scales that make the segment under test `samples` long.
+            const double scale = (samples + 0.5) / (envelope.amountToSeconds(0.5f) * 44100.0);
+            if (segment == Attack) envelope.setAttackScale(scale);
+            if (segment == Decay) envelope.setDecayScale(scale);
+            if (segment == Release) envelope.setReleaseScale(scale);
+            const int32_t segmentStart = segment == Attack  ? 0
+                                         : segment == Decay ? envelope.attackSampleCount()
+                                                            : envelope.attackDecaySampleCount();
+            ASSERT_EQ((segment == Attack  ? envelope.attackSampleCount()
+                       : segment == Decay ? envelope.decaySampleCount()
+                                          : envelope.releaseSampleCount()),
+                      samples);
+            for (int32_t frames : lengths) {
+                const int32_t offsets[] = {0, samples / 3, std::max(0, samples - frames),
+                                           samples - frames / 2};
+                for (int32_t offset : offsets) {
+                    for (const auto& level : levels) {
+                        envelope.setOutputLevel(level.output);
+                        const int32_t start = segmentStart + offset;
+                        const double scalarLevel = envelope.renderSegmentTo(
+                            scalar.data(), start, frames, level.start, SimdLevel::Scalar);
+                        const double scalarLast = envelope.lastLevel();
+                        std::fill(vector.begin(), vector.end(), -1.0f);
+                        const double vectorLevel = envelope.renderSegmentTo(
+                            vector.data(), start, frames, level.start, SimdLevel::Avx2);
+                        SCOPED_TRACE(testing::Message()
+                                     << "segment " << segment << " samples " << samples
+                                     << " offset " << offset << " frames " << frames << " output "
+                                     << level.output << " start " << level.start);
+                        ASSERT_EQ(std::bit_cast<uint64_t>(vectorLevel),
+                                  std::bit_cast<uint64_t>(scalarLevel));
+                        ASSERT_EQ(std::bit_cast<uint64_t>(envelope.lastLevel()),
+                                  std::bit_cast<uint64_t>(scalarLast));
+                        for (int32_t n = 0; n < frames; ++n)
+                            ASSERT_EQ(std::bit_cast<uint32_t>(vector[n]),
+                                      std::bit_cast<uint32_t>(scalar[n]))
+                                << "frame " << n << ": " << vector[n] << " vs " << scalar[n];
+                        ASSERT_EQ(vector[frames], -1.0f) << "written past the piece";
+                    }
+                }
+            }
+        }
+    }
 }
 
 // One envelope and one processor, rendered block by block into a recording.
