@@ -67,21 +67,19 @@ inline __m256i narrowOscillatorEntries(__m256d phase1, __m256d phase2, __m256i p
     return _mm256_add_epi32(_mm256_and_si256(whole, _mm256_set1_epi32(4095)), pairedOffsets);
 }
 
-// The two lanes of a pair: entries [1 1 2 2].
-inline __m128i pairEntries(__m128d phase1, __m128d phase2, __m128i pairedOffsets) {
-    const __m128d bias = _mm_set1_pd(kIndexBias);
-    const __m128 bits1 = _mm_castpd_ps(
-        _mm_add_pd(_mm_round_pd(phase1, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC), bias));
-    const __m128 bits2 = _mm_castpd_ps(
-        _mm_add_pd(_mm_round_pd(phase2, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC), bias));
-    return _mm_add_epi32(
-        _mm_and_si128(_mm_castps_si128(_mm_shuffle_ps(bits1, bits2, 0x88)), _mm_set1_epi32(4095)),
-        pairedOffsets);
+// The two lanes of a pair, whose phases share one register [1 1 2 2]: entries in the same
+// order.
+inline __m128i pairEntries(__m256d phases, __m128i pairedOffsets) {
+    const __m256d whole = _mm256_round_pd(phases, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    const __m256i bits = _mm256_castpd_si256(_mm256_add_pd(whole, _mm256_set1_pd(kIndexBias)));
+    const __m128i low = _mm256_castsi256_si128(
+        _mm256_permutevar8x32_epi32(bits, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
+    return _mm_add_epi32(_mm_and_si128(low, _mm_set1_epi32(4095)), pairedOffsets);
 }
 
-inline __m128i narrowPairEntries(__m128d phase1, __m128d phase2, __m128i pairedOffsets) {
-    const __m128i whole = _mm_unpacklo_epi64(_mm_cvttpd_epi32(phase1), _mm_cvttpd_epi32(phase2));
-    return _mm_add_epi32(_mm_and_si128(whole, _mm_set1_epi32(4095)), pairedOffsets);
+inline __m128i narrowPairEntries(__m256d phases, __m128i pairedOffsets) {
+    return _mm_add_epi32(_mm_and_si128(_mm256_cvttpd_epi32(phases), _mm_set1_epi32(4095)),
+                         pairedOffsets);
 }
 
 inline double larger(double a, double b) {
@@ -275,15 +273,16 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         lfoOffset[v] =
             _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes.lfoTableOffset + k));
     }
-    __m128d pp1{}, pp2{}, plp{}, pinc1{}, pinc2{}, plfoInc{}, pmod{}, pq{}, pgl{}, pgr{};
+    // The pair's two phases of each oscillator share one register: [1 1 2 2].
+    __m256d pp{}, pinc{};
+    __m128d plp{}, plfoInc{}, pmod{}, pq{}, pgl{}, pgr{};
     __m128d ps1{}, ps2{}, pin{}, php{};
     __m128i ppairedOffset{}, plfoOffset{};
     if constexpr (P == 1) {
-        pp1 = _mm_load_pd(lanes.phase1 + kPair);
-        pp2 = _mm_load_pd(lanes.phase2 + kPair);
+        pp = _mm256_set_m128d(_mm_load_pd(lanes.phase2 + kPair), _mm_load_pd(lanes.phase1 + kPair));
         plp = _mm_load_pd(lanes.lfoPhase + kPair);
-        pinc1 = _mm_load_pd(lanes.increment1 + kPair);
-        pinc2 = _mm_load_pd(lanes.increment2 + kPair);
+        pinc = _mm256_set_m128d(_mm_load_pd(lanes.increment2 + kPair),
+                                _mm_load_pd(lanes.increment1 + kPair));
         plfoInc = _mm_load_pd(lanes.lfoIncrement + kPair);
         pmod = _mm_load_pd(lanes.modulation + kPair);
         pq = _mm_load_pd(lanes.feedback + kPair);
@@ -342,17 +341,15 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                 }
                 if constexpr (P == 1) {
                     _mm_store_si128(reinterpret_cast<__m128i*>(rowEntries + V * 8),
-                                    narrow.value ? narrowPairEntries(pp1, pp2, ppairedOffset)
-                                                 : pairEntries(pp1, pp2, ppairedOffset));
+                                    narrow.value ? narrowPairEntries(pp, ppairedOffset)
+                                                 : pairEntries(pp, ppairedOffset));
                     if constexpr (kVibrato) {
                         const __m128 vibrato = readPairTables(tables, plp, plfoOffset);
                         const __m128d m =
                             _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(vibrato), pmod)));
-                        pp1 = _mm_add_pd(pp1, _mm_add_pd(m, pinc1));
-                        pp2 = _mm_add_pd(pp2, _mm_add_pd(m, pinc2));
+                        pp = _mm256_add_pd(pp, _mm256_add_pd(_mm256_set_m128d(m, m), pinc));
                     } else {
-                        pp1 = _mm_add_pd(pp1, pinc1);
-                        pp2 = _mm_add_pd(pp2, pinc2);
+                        pp = _mm256_add_pd(pp, pinc);
                     }
                     plp = _mm_add_pd(plp, plfoInc);
                 }
@@ -460,8 +457,8 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         _mm256_store_pd(values[6] + v * kWidth, hp[v]);
     }
     if constexpr (P == 1) {
-        _mm_store_pd(values[0] + kPair, pp1);
-        _mm_store_pd(values[1] + kPair, pp2);
+        _mm_store_pd(values[0] + kPair, _mm256_castpd256_pd128(pp));
+        _mm_store_pd(values[1] + kPair, _mm256_extractf128_pd(pp, 1));
         _mm_store_pd(values[2] + kPair, plp);
         _mm_store_pd(values[3] + kPair, ps1);
         _mm_store_pd(values[4] + kPair, ps2);
