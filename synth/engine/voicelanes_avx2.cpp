@@ -116,13 +116,9 @@ readOscillatorSums(const float* tables, const int32_t* entries, int32_t frames, 
         float* const out = sums + j * kStride;
         for (int v = 0; v < V + P; ++v) {
             const int32_t* const e = row + v * 8;
-            if (v == V) {
-                // The pair's entries [1 1 2 2] by one gather: it takes longer than four loads,
-                // but not longer than the filters take, and it is one instruction.
-                const __m128 ab = _mm_i32gather_ps(
-                    tables, _mm_load_si128(reinterpret_cast<const __m128i*>(e)), 4);
-                _mm_storel_pi(reinterpret_cast<__m64*>(out + v * 4),
-                              _mm_add_ps(ab, _mm_movehl_ps(ab, ab)));
+            if (v == V) { // the pair: [1 1 2 2]
+                out[v * 4] = tables[e[0]] + tables[e[2]];
+                out[v * 4 + 1] = tables[e[1]] + tables[e[3]];
                 continue;
             }
             for (int32_t l = 0; l < kWidth; ++l)
