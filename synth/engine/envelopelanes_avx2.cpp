@@ -200,6 +200,26 @@ inline void fillValues(float* values, int32_t n, const Eight& eight) {
     }
 }
 
+// The decay and release: writes the frames of whole groups from the complements `fall`, each
+// value value(four entries' falls) x level; returns how many.
+template <class Value>
+int32_t writeFromFall(float* out, const double* fall, int32_t first, int32_t count, double step,
+                      float level, const Value& value) {
+    const __m256 levels = _mm256_set1_ps(level);
+    const auto fill = [&](float* values, int32_t lowest, int32_t n) {
+        const double* from = fall + lowest;
+        fillValues(values, n, [&](int32_t k) {
+            const __m256 eight = _mm256_set_m128(value(_mm256_loadu_pd(from + k + 4)),
+                                                 value(_mm256_loadu_pd(from + k)));
+            return _mm256_mul_ps(eight, levels);
+        });
+    };
+    const auto four = [&](float* to, const int32_t* e) {
+        _mm_storeu_ps(to, _mm_mul_ps(value(readFour(fall, e)), _mm256_castps256_ps128(levels)));
+    };
+    return writeGroups(out, first, count, step, fill, four);
+}
+
 } // namespace
 
 void writeAttackAvx2(float* out, const float* table, int32_t first, int32_t count, double step,
@@ -223,22 +243,10 @@ void writeDecayAvx2(float* out, const double* fall, int32_t first, int32_t count
                     double sustain, double depth, float level) {
     const __m256d depths = _mm256_set1_pd(depth);
     const __m256d sustains = _mm256_set1_pd(sustain);
-    const __m256 levels = _mm256_set1_ps(level);
     const auto decayed = [&](__m256d falls) {
         return _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(falls, depths), sustains));
     };
-    const auto fill = [&](float* values, int32_t lowest, int32_t n) {
-        const double* from = fall + lowest;
-        fillValues(values, n, [&](int32_t k) {
-            const __m256 eight = _mm256_set_m128(decayed(_mm256_loadu_pd(from + k + 4)),
-                                                 decayed(_mm256_loadu_pd(from + k)));
-            return _mm256_mul_ps(eight, levels);
-        });
-    };
-    const auto four = [&](float* to, const int32_t* e) {
-        _mm_storeu_ps(to, _mm_mul_ps(decayed(readFour(fall, e)), _mm256_castps256_ps128(levels)));
-    };
-    int32_t n = writeGroups(out, first, count, step, fill, four);
+    int32_t n = writeFromFall(out, fall, first, count, step, level, decayed);
     for (double p = static_cast<double>(first) + n; n < count; ++n, p += 1.0) {
         const double value = fall[entryAt(p, step)] * depth + sustain;
         out[n] = static_cast<float>(value) * level;
@@ -249,22 +257,10 @@ float writeReleaseAvx2(float* out, const double* fall, int32_t first, int32_t co
                        double startLevel, float level) {
     if (count <= 0) return 0.0f;
     const __m256d starts = _mm256_set1_pd(startLevel);
-    const __m256 levels = _mm256_set1_ps(level);
     const auto released = [&](__m256d falls) {
         return _mm256_cvtpd_ps(_mm256_mul_pd(falls, starts));
     };
-    const auto fill = [&](float* values, int32_t lowest, int32_t n) {
-        const double* from = fall + lowest;
-        fillValues(values, n, [&](int32_t k) {
-            const __m256 eight = _mm256_set_m128(released(_mm256_loadu_pd(from + k + 4)),
-                                                 released(_mm256_loadu_pd(from + k)));
-            return _mm256_mul_ps(eight, levels);
-        });
-    };
-    const auto four = [&](float* to, const int32_t* e) {
-        _mm_storeu_ps(to, _mm_mul_ps(released(readFour(fall, e)), _mm256_castps256_ps128(levels)));
-    };
-    int32_t n = writeGroups(out, first, count, step, fill, four);
+    int32_t n = writeFromFall(out, fall, first, count, step, level, released);
     for (double p = static_cast<double>(first) + n; n < count; ++n, p += 1.0)
         out[n] = static_cast<float>(fall[entryAt(p, step)] * startLevel) * level;
     // The scalar loop's last value, before the level.
