@@ -168,10 +168,11 @@ inline void transposeEnvelopes(const float* envelopes, int32_t amplitudeDistance
 
 // left[f] += lane 0, lane 1, ... for each frame, and the same for right[f]. `columns` holds
 // four lanes to a column, each column `kChunk` frames of eight values: the four lanes' left
-// samples, then their right ones. Four frames at a time: the rows are transposed within the
-// register halves, so that one register adds a lane's four left and four right samples.
-// Column V is the pair when P is 1. Unless every lane of the group sounds (kAll), the silent
-// lanes add -0.0, which leaves every sum as it is, -0.0 and +0.0 included.
+// samples, then their right ones; column V, the pair's when P is 1, holds four values a frame:
+// its two lanes' left samples, then their right ones. Four frames at a time: the rows are
+// transposed, so that one register adds a lane's four left and four right samples. Unless every
+// lane of the group sounds (kAll), the silent lanes add -0.0, which leaves every sum as it is,
+// -0.0 and +0.0 included.
 template <int V, int P, bool kAll>
 void addLanesInOrder(const float* columns, int32_t frames, uint32_t active, float* left,
                      float* right) {
@@ -182,13 +183,18 @@ void addLanesInOrder(const float* columns, int32_t frames, uint32_t active, floa
         const __m128 lanes = _mm_castsi128_ps(_mm_cmpeq_epi32(bits, _mm_setzero_si128()));
         keep[c] = _mm256_set_m128(lanes, lanes); // set where the lane is silent
     }
+    if constexpr (P == 1) {
+        // The pair's rows: lanes [0 1 0 1] of its group.
+        const __m256 silent = keep[V];
+        keep[V] = _mm256_shuffle_ps(silent, silent, 0x44);
+    }
     const __m256 negativeZero = _mm256_set1_ps(-0.0f);
     int32_t f = 0;
     for (; f + 4 <= frames; f += 4) {
         __m256 sum = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(left + f)),
                                           _mm_loadu_ps(right + f), 1);
 #pragma GCC unroll 4
-        for (int c = 0; c < V + P; ++c) {
+        for (int c = 0; c < V; ++c) {
             const float* rows = columns + (c * kChunk + f) * 8;
             const auto row = [&](int32_t i) {
                 const __m256 y = _mm256_load_ps(rows + i * 8);
@@ -202,11 +208,28 @@ void addLanesInOrder(const float* columns, int32_t frames, uint32_t active, floa
             const __m256 t2 = _mm256_unpacklo_ps(y2, y3);
             sum = _mm256_add_ps(sum, _mm256_shuffle_ps(t0, t2, 0x44));
             sum = _mm256_add_ps(sum, _mm256_shuffle_ps(t0, t2, 0xEE));
-            if (c == V) continue; // the pair has no lanes 2 and 3
             const __m256 t1 = _mm256_unpackhi_ps(y0, y1);
             const __m256 t3 = _mm256_unpackhi_ps(y2, y3);
             sum = _mm256_add_ps(sum, _mm256_shuffle_ps(t1, t3, 0x44));
             sum = _mm256_add_ps(sum, _mm256_shuffle_ps(t1, t3, 0xEE));
+        }
+        if constexpr (P == 1) {
+            // Frames f, f + 1 and f + 2, f + 3 of [left 0 1 | right 0 1], each to
+            // [left f, f + 1 | right f, f + 1 | same for lane 1], then the two lanes' halves.
+            const float* rows = columns + V * kChunk * 8 + f * 4;
+            __m256 a = _mm256_load_ps(rows);
+            __m256 b = _mm256_load_ps(rows + 8);
+            if (!kAll) {
+                a = _mm256_blendv_ps(a, negativeZero, keep[V]);
+                b = _mm256_blendv_ps(b, negativeZero, keep[V]);
+            }
+            const __m256i order = _mm256_setr_epi32(0, 4, 2, 6, 1, 5, 3, 7);
+            const __m256d x = _mm256_castps_pd(_mm256_permutevar8x32_ps(a, order));
+            const __m256d y = _mm256_castps_pd(_mm256_permutevar8x32_ps(b, order));
+            const __m256d lefts = _mm256_unpacklo_pd(x, y);
+            const __m256d rights = _mm256_unpackhi_pd(x, y);
+            sum = _mm256_add_ps(sum, _mm256_castpd_ps(_mm256_permute2f128_pd(lefts, rights, 0x20)));
+            sum = _mm256_add_ps(sum, _mm256_castpd_ps(_mm256_permute2f128_pd(lefts, rights, 0x31)));
         }
         _mm_storeu_ps(left + f, _mm256_castps256_ps128(sum));
         _mm_storeu_ps(right + f, _mm256_extractf128_ps(sum, 1));
@@ -216,6 +239,12 @@ void addLanesInOrder(const float* columns, int32_t frames, uint32_t active, floa
         float sumRight = right[f];
         for (int32_t k = 0; k < (V + P) * 4; ++k) {
             if (!(active & (1u << k))) continue;
+            if (k >= V * 4) { // the pair
+                const float* row = columns + V * kChunk * 8 + f * 4 + k % 4;
+                sumLeft += row[0];
+                sumRight += row[2];
+                continue;
+            }
             const float* row = columns + ((k / 4) * kChunk + f) * 8 + k % 4;
             sumLeft += row[0];
             sumRight += row[4];
@@ -274,6 +303,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
     __m128d plp{}, plfoInc{}, pmod{}, pq{}, pgl{}, pgr{};
     __m128d ps1{}, ps2{}, pin{}, php{};
     __m128i ppairedOffset{}, plfoOffset{};
+    __m256d pgains{};
     if constexpr (P == 1) {
         pp = _mm256_set_m128d(_mm_load_pd(lanes.phase2 + kPair), _mm_load_pd(lanes.phase1 + kPair));
         plp = _mm_load_pd(lanes.lfoPhase + kPair);
@@ -293,6 +323,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         ppairedOffset = _mm_castps_si128(
             _mm_shuffle_ps(_mm_castsi128_ps(offsets), _mm_castsi128_ps(offsets), 0x88));
         plfoOffset = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.lfoTableOffset + kPair));
+        pgains = _mm256_set_m128d(pgr, pgl);
     }
 
     alignas(32) float columns[kChunk * kStride * 2];
@@ -404,9 +435,9 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
                     _mm_cvtps_pd(_mm_load_ps(envelopeRows + (V * kChunk + j) * 8 + 4));
                 const __m128d level =
                     _mm_mul_pd(amplitude, _mm_load_pd(filtered + j * kStride + kPair));
-                const __m128 l = _mm_cvtpd_ps(_mm_mul_pd(level, pgl));
-                const __m128 r = _mm_cvtpd_ps(_mm_mul_pd(level, pgr));
-                _mm256_store_ps(columns + (V * kChunk + j) * 8, _mm256_set_m128(r, l));
+                // Both lanes' left and right gains in one register: [left 0 1 | right 0 1].
+                const __m256d both = _mm256_mul_pd(_mm256_set_m128d(level, level), pgains);
+                _mm_store_ps(columns + V * kChunk * 8 + j * 4, _mm256_cvtpd_ps(both));
             }
         };
         // The loop split where reads stop and pans start, so that no turn tests for either.
