@@ -86,8 +86,8 @@ void MicroSynthVoicer::renderLanes(VoiceLaneKernel kernel, int32_t groupLanes, f
         // Kept sorted and without repeats: most voices share the block's first and last frame.
         const auto addBound = [&](int32_t frame) {
             int32_t i = boundCount;
-            for (; i > 0 && bounds[i - 1] > frame; --i) {
-            }
+            while (i > 0 && bounds[i - 1] > frame)
+                --i;
             if (i > 0 && bounds[i - 1] == frame) return;
             for (int32_t j = boundCount; j > i; --j)
                 bounds[j] = bounds[j - 1];

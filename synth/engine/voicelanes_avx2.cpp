@@ -271,7 +271,7 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
 
     __m256d p1[V], p2[V], lp[V], inc1[V], inc2[V], lfoInc[V], mod[V], q[V], gl[V], gr[V];
     __m256d s1[V], s2[V], in[V], hp[V];
-    __m256i offset[V], lfoOffset[V], pairedOffset[V];
+    __m256i lfoOffset[V], pairedOffset[V];
 
 #pragma GCC unroll 4
     for (int v = 0; v < V; ++v) {
@@ -290,17 +290,16 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         s2[v] = _mm256_load_pd(lanes.s2 + k);
         in[v] = _mm256_load_pd(lanes.input + k);
         hp[v] = _mm256_load_pd(lanes.highPass + k);
-        offset[v] = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes.tableOffset + k));
+        const __m256 offsets =
+            _mm256_load_ps(reinterpret_cast<const float*>(lanes.tableOffset + k));
         pairedOffset[v] = _mm256_permute4x64_epi64(
-            _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castsi256_ps(offset[v]),
-                                                  _mm256_castsi256_ps(offset[v]), 0x88)),
-            0xD8);
+            _mm256_castps_si256(_mm256_shuffle_ps(offsets, offsets, 0x88)), 0xD8);
         lfoOffset[v] =
             _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes.lfoTableOffset + k));
     }
     // The pair's two phases of each oscillator share one register: [1 1 2 2].
     __m256d pp{}, pinc{};
-    __m128d plp{}, plfoInc{}, pmod{}, pq{}, pgl{}, pgr{};
+    __m128d plp{}, plfoInc{}, pmod{}, pq{};
     __m128d ps1{}, ps2{}, pin{}, php{};
     __m128i ppairedOffset{}, plfoOffset{};
     __m256d pgains{};
@@ -312,8 +311,6 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         plfoInc = _mm_load_pd(lanes.lfoIncrement + kPair);
         pmod = _mm_load_pd(lanes.modulation + kPair);
         pq = _mm_load_pd(lanes.feedback + kPair);
-        pgl = _mm_load_pd(lanes.gainLeft + kPair);
-        pgr = _mm_load_pd(lanes.gainRight + kPair);
         ps1 = _mm_load_pd(lanes.s1 + kPair);
         ps2 = _mm_load_pd(lanes.s2 + kPair);
         pin = _mm_load_pd(lanes.input + kPair);
@@ -323,7 +320,8 @@ void renderGroup(VoiceLanes& lanes, int32_t from, int32_t to, uint32_t active, f
         ppairedOffset = _mm_castps_si128(
             _mm_shuffle_ps(_mm_castsi128_ps(offsets), _mm_castsi128_ps(offsets), 0x88));
         plfoOffset = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.lfoTableOffset + kPair));
-        pgains = _mm256_set_m128d(pgr, pgl);
+        pgains = _mm256_set_m128d(_mm_load_pd(lanes.gainRight + kPair),
+                                  _mm_load_pd(lanes.gainLeft + kPair));
     }
 
     alignas(32) float columns[kChunk * kStride * 2];
